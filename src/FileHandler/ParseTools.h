@@ -1,0 +1,123 @@
+// FileTools: the reader and writer of Netforge's bracketed file syntax.
+//
+// Network files and data set files share one plain-text syntax: statements in
+// "[" and "]", blocks that open with a tag and close with "[~name]", bare words
+// for bulk numbers, and nestable "/* */" comments. FileTools turns a character
+// stream into checked Statements and writes them back; the network file
+// operations (NetworkFile.cpp) and the data set file operations (Filer.cpp)
+// are members of the same class and build on these.
+//
+// Every syntax or content error of a file is thrown as FileTools::Error. A
+// FileTools object keeps only a scratch word buffer, so one object serves one
+// file operation at a time; it needs no set-up.
+#ifndef NETFORGE_FILEHANDLER_PARSETOOLS_H
+#define NETFORGE_FILEHANDLER_PARSETOOLS_H
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+class TBasicNetwork;
+class TKQstructure;
+class Data;
+class TLabelList;
+
+// One numbering shared by the reader and the writer.
+enum StatementType {
+  End = 0,            // end tag of the open block, or end of input at top level
+  Token = 1,          // a bare word outside brackets
+  Tag = 2,            // a name in a bracket without "="
+  Assignment = 3,     // name "=" value in a bracket
+  FormatVersion = 5,  // writer only: the format header line
+};
+
+struct Statement {
+  StatementType type = End;
+  std::string name;   // tag name, key, or bare word; empty for End
+  std::string value;  // the text after "=" (Assignment only)
+  bool open = false;  // more statements of the same bracket follow
+};
+
+class FileTools {
+ public:
+  // Thrown for every syntax and content error of the file layer. Catchers use
+  // |message|; the streams may be gone by the time the error is caught.
+  struct Error {
+    std::string message;
+    std::istream* in = nullptr;   // the stream being read, if any
+    std::ostream* out = nullptr;  // the stream being written, if any
+  };
+
+  // ---- Reading (each throws Error with |in| set on failure) ----
+
+  // The next token: a word, one special character of "[]/*=<>", or "[~".
+  // Comments are skipped. Returns the empty text at end of input.
+  std::string ReadToken(std::istream& in);
+  // Skips a (nested) comment; the stream stands just after its "/*".
+  void SkipComment(std::istream& in);
+  // Reads one statement. |blockdef| names the block whose end tag may come
+  // (nullptr at top level); |continued| says the previous statement was
+  // returned open and this one belongs to the same bracket.
+  Statement ReadStatement(std::istream& in, const char* blockdef, bool continued);
+
+  // Statement checks. |expected| may be nullptr where the operation allows it.
+  std::string ExpectBlock(const Statement& statement, std::istream& in, const char* expected);
+  void ExpectEnd(const Statement& statement, std::istream& in);
+  // Returns the value; with an |expected| value it checks it and returns "".
+  std::string GetString(const Statement& statement, std::istream& in, const char* key, const char* expected);
+  std::int32_t GetInteger(const Statement& statement, std::istream& in, const char* key);
+  double GetNumber(const Statement& statement, std::istream& in, const char* key);
+  double GetNumberToken(const Statement& statement, std::istream& in);
+
+  // Number conversion of a value text ("integer-expected", "number-expected").
+  std::int32_t ParseInteger(std::istream& in, const char* text);
+  double ParseNumber(std::istream& in, const char* text);
+
+  // A new copy of |text| (new[]; the caller delete[]s it). nullptr gives nullptr.
+  static char* CopyString(const char* text);
+
+  // ---- Writing (never fails; stream errors are checked by the callers that
+  // own the file) ----
+
+  void WriteStatement(const Statement& statement, std::ostream& out, bool bracket);
+  void WriteFormatVersion(std::ostream& out);
+  void WriteTag(std::ostream& out, const char* name, bool bracket);
+  void WriteEndTag(std::ostream& out, const char* name);  // nullptr: nothing
+  void WriteString(std::ostream& out, const char* key, const char* value, bool bracket);
+  void WriteInteger(std::ostream& out, const char* key, long value, bool bracket);
+  void WriteNumber(std::ostream& out, const char* key, double value, int precision, bool bracket);
+  void WriteOpenBracket(std::ostream& out, bool bracket);
+  void WriteCloseBracket(std::ostream& out, bool bracket, bool newline);
+  void WriteNewLine(std::ostream& out);
+
+  // ---- Network files (NetworkFile.cpp). |status| is taken over and deleted
+  // on entry; nullptr is allowed. ----
+
+  void SaveNetwork(const char* fileName, TBasicNetwork* network, TKQstructure* status);
+  void WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstructure* status);
+  TBasicNetwork* LoadNetwork(const char* fileName, TKQstructure* status);
+  TBasicNetwork* ReadNetwork(std::istream& in, TKQstructure* status);
+
+  // ---- Data set files (Filer.cpp). Status codes are in Filer.h. ----
+
+  int ReadDataSet(const char* filename, Data** PtrDatFileData1, Data** PtrDatFileData2, TKQstructure* options);
+  int ReadDataSet(const char* filename, Data** PtrDatFileData1);
+  int ReadDataSetRows(const char* filename, long* offset, long* rows, Data** PtrDatFileData1,
+                      Data** PtrDatFileData2);
+  int ReadDataSetRows(const char* filename, long* offset, long* rows, Data** PtrDatFileData1);
+  int ReadDataSetHeader(std::istream& in, long* inputs, long* expectedOutputs, long* generatedOutputs,
+                        long* errors, long* rows, Statement* statement);
+  TLabelList* ReadLabels(std::istream& in);
+  void WriteLabels(std::ostream& out, const TLabelList* list);
+  int WriteDataSet(const char* filename, Data* data1, Data* data2, TKQstructure* options);
+  int WriteDataSetHeader(const char* filename, long inputs, long expectedOutputs, long generatedOutputs,
+                         long errors, long rows);
+  int WriteDataSetRows(const char* filename, Data* data1, Data* data2, TKQstructure* options);
+  int WriteDataSetEnd(const char* filename);
+  TKQstructure* IdentifyFile(const char* filename);
+
+ private:
+  std::string word_;  // scratch buffer in which ReadToken assembles a word
+};
+
+#endif  // NETFORGE_FILEHANDLER_PARSETOOLS_H
