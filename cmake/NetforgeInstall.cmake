@@ -26,3 +26,7 @@ install(FILES
   ${PROJECT_BINARY_DIR}/NetforgeConfig.cmake
   ${PROJECT_BINARY_DIR}/NetforgeConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Netforge)
+
+# pkg-config file for builds that do not use CMake.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/netforge.pc.in ${PROJECT_BINARY_DIR}/netforge.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/netforge.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
