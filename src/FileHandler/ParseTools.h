@@ -51,13 +51,21 @@ class FileTools {
   // ---- Reading (each throws Error with |in| set on failure) ----
 
   // The next token: a word, one special character of "[]/*=<>", or "[~".
-  // Comments are skipped. Returns the empty text at end of input.
+  // Comments are skipped. Returns the empty text at end of input. Blanks are
+  // the bytes below 0x21, 0x7F, the bytes from 0x80 up and ","; a word longer
+  // than 1 MiB is rejected ("Word longer than 1048576 characters").
   std::string ReadToken(std::istream& in);
-  // Skips a (nested) comment; the stream stands just after its "/*".
+  // Skips a (nested) comment; the stream stands just after its "/*". Throws
+  // "Unexpected end of file during comment" when the input ends inside it.
   void SkipComment(std::istream& in);
   // Reads one statement. |blockdef| names the block whose end tag may come
-  // (nullptr at top level); |continued| says the previous statement was
-  // returned open and this one belongs to the same bracket.
+  // (nullptr at top level); it stays the caller's. |continued| says the
+  // previous statement was returned open and this one belongs to the same
+  // bracket. A leading "[FormatVersion = v]" header is checked and skipped.
+  // Besides the syntax errors, rejects a "]" where a statement must begin,
+  // a "]" met as the start of a continuation (a comment before a bracket's
+  // "]"), an end tag with no block open, and input that ends inside an
+  // open bracket.
   Statement ReadStatement(std::istream& in, const char* blockdef, bool continued);
 
   // Statement checks. |expected| may be nullptr where the operation allows it.
@@ -77,7 +85,8 @@ class FileTools {
   static char* CopyString(const char* text);
 
   // ---- Writing (never fails; stream errors are checked by the callers that
-  // own the file) ----
+  // own the file). A line end is '\n' without a flush: the owner of the file
+  // flushes once, as a flush per line would make large files slow. ----
 
   void WriteStatement(const Statement& statement, std::ostream& out, bool bracket);
   void WriteFormatVersion(std::ostream& out);
@@ -117,6 +126,13 @@ class FileTools {
   TKQstructure* IdentifyFile(const char* filename);
 
  private:
+  // The rest of a bracket item whose |name| has been read: a Tag, or an
+  // Assignment with its value; open when the bracket does not close after it.
+  Statement ReadBracketItem(std::istream& in, std::string name);
+  // The rest of an end tag after "[~": the name of |blockdef| and "]".
+  void ReadEndTag(std::istream& in, const char* blockdef);
+  static bool IsAssignment(const Statement& statement, const char* key);
+
   std::string word_;  // scratch buffer in which ReadToken assembles a word
 };
 

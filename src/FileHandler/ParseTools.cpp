@@ -1,0 +1,396 @@
+// The tokenizer, statement reader and statement writer of FileTools.
+//
+// Reading goes straight to the stream's buffer (sgetc/sbumpc) because files
+// with millions of weights pass through ReadToken byte by byte; the stream's
+// own state is kept as istream::get would leave it at the end of input
+// (eofbit set), so callers can still ask the stream whether it has ended.
+#include "FileHandler/ParseTools.h"
+
+#include <cstdint>
+#include <cstring>
+#include <istream>
+#include <limits>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "Common/Assert.h"
+#include "Common/NumberText.h"
+#include "Common/StrCase.h"
+
+namespace {
+
+using Traits = std::char_traits<char>;
+
+// Longest word ReadToken accepts. Real words (keywords, names, numbers) are a
+// few dozen bytes; the bound keeps a hostile file from growing one word
+// without limit in memory.
+constexpr std::size_t kMaxWordLength = std::size_t{1} << 20;
+
+// Messages of the format errors for which no fixed text exists.
+constexpr const char* kStrayCloseBracket = "Unexpected ']' where a statement must begin";
+constexpr const char* kCommentBeforeCloseBracket = "Unexpected ']': no comment may stand before a statement's ']'";
+constexpr const char* kEndTagOutsideBlock = "Unexpected End Tag outside of a block";
+constexpr const char* kWordTooLong = "Word longer than 1048576 characters";
+
+[[noreturn]] void Fail(std::istream& in, std::string message) {
+  throw FileTools::Error{std::move(message), &in, nullptr};
+}
+
+// Bytes count as signed 8-bit values, so every byte from 0x80 up is a blank
+// just like the control bytes; a comma separates numbers like a space.
+bool IsBlank(int c) {
+  const auto byte = static_cast<signed char>(static_cast<unsigned char>(c));
+  return byte < 0x21 || byte == 0x7F || byte == ',';
+}
+
+bool IsSpecial(int c) {
+  return c == '[' || c == ']' || c == '/' || c == '*' || c == '=' || c == '<' || c == '>';
+}
+
+// Byte access to an input stream through its buffer. A stream that is not
+// good (or has no buffer) reads as ended, as with istream::get; meeting the
+// end of input sets eofbit.
+class ByteReader {
+ public:
+  explicit ByteReader(std::istream& in) : in_(in), buf_(in.good() ? in.rdbuf() : nullptr) {}
+
+  // The next byte without taking it, or Traits::eof().
+  int Peek() {
+    const int c = buf_ != nullptr ? buf_->sgetc() : Traits::eof();
+    if (c == Traits::eof()) in_.setstate(std::ios_base::eofbit);
+    return c;
+  }
+
+  // Takes the byte that Peek has just returned.
+  void Skip() { buf_->sbumpc(); }
+
+  // Takes and returns the next byte, or Traits::eof().
+  int Next() {
+    const int c = buf_ != nullptr ? buf_->sbumpc() : Traits::eof();
+    if (c == Traits::eof()) in_.setstate(std::ios_base::eofbit);
+    return c;
+  }
+
+  // Takes blanks (not comments); returns the first other byte, not taken.
+  int SkipBlanks() {
+    int c = Peek();
+    while (c != Traits::eof() && IsBlank(c)) {
+      Skip();
+      c = Peek();
+    }
+    return c;
+  }
+
+ private:
+  std::istream& in_;
+  std::streambuf* buf_;
+};
+
+// A statement's name or value must be a word.
+void CheckItem(std::istream& in, const std::string& item) {
+  if (item.empty()) Fail(in, "Unexpected end of file");
+  if (IsSpecial(static_cast<unsigned char>(item[0]))) Fail(in, "Unexpected special character");
+}
+
+// Unformatted, so no field width or locale of the stream can touch the text.
+void Put(std::ostream& out, std::string_view text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Writes one statement in the form of its type. A line end is a bare '\n'
+// without a flush: the operation that owns the file flushes and checks the
+// stream once at its end, since a flush per line would make writing large
+// networks slow.
+void WriteForm(std::ostream& out, StatementType type, std::string_view name, std::string_view value,
+               bool bracket) {
+  switch (type) {
+    case End:
+      NF_ASSERT(bracket);
+      if (name.empty()) return;
+      Put(out, "[~");
+      Put(out, name);
+      Put(out, "]\n");
+      return;
+    case Token:
+      Put(out, name);
+      Put(out, " ");
+      return;
+    case Tag:
+      if (bracket) Put(out, "[");
+      Put(out, name);
+      Put(out, bracket ? "]\n" : " ");
+      return;
+    case Assignment:
+      if (bracket) Put(out, "[");
+      Put(out, name);
+      Put(out, bracket ? " = " : "=");
+      Put(out, value);
+      Put(out, bracket ? "]\n" : " ");
+      return;
+    case FormatVersion:
+      NF_ASSERT(bracket);
+      Put(out, "[FormatVersion = 1.0]\n\n");
+      return;
+  }
+  NF_ASSERT_TEXT(false, "known statement type");
+}
+
+}  // namespace
+
+// ---- Reading ----
+
+std::string FileTools::ReadToken(std::istream& in) {
+  ByteReader reader(in);
+  for (;;) {
+    const int c = reader.SkipBlanks();
+    if (c == Traits::eof()) return std::string();
+    if (!IsSpecial(c)) break;
+    reader.Skip();
+    const int next = reader.Peek();
+    if (c == '/' && next == '*') {
+      reader.Skip();
+      SkipComment(in);
+      continue;
+    }
+    if (c == '[' && next == '~') {
+      reader.Skip();
+      return "[~";
+    }
+    return std::string(1, static_cast<char>(c));
+  }
+
+  // A word: up to a blank (taken), a special byte (left) or the end of input.
+  word_.clear();
+  for (int c = reader.Peek(); c != Traits::eof() && !IsSpecial(c); c = reader.Peek()) {
+    reader.Skip();
+    if (IsBlank(c)) break;
+    if (word_.size() == kMaxWordLength) Fail(in, kWordTooLong);
+    word_.push_back(static_cast<char>(c));
+  }
+  return word_;
+}
+
+// Nesting is counted rather than recursed, so that no file can exhaust the
+// stack. Each nesting level starts with a space as its previous byte. When an
+// inner comment ends, the outer level resumes with the "*" that opened the
+// inner one as its previous byte: a "/" directly after an inner "*/" closes
+// the outer comment too ("/* a /* b *//" is one whole comment).
+void FileTools::SkipComment(std::istream& in) {
+  ByteReader reader(in);
+  std::uint64_t depth = 1;
+  int previous = ' ';
+  for (;;) {
+    const int c = reader.Next();
+    if (c == Traits::eof()) Fail(in, "Unexpected end of file during comment");
+    if (previous == '*' && c == '/') {
+      if (--depth == 0) return;
+      previous = '*';
+    } else if (previous == '/' && c == '*') {
+      ++depth;
+      previous = ' ';
+    } else {
+      previous = c;
+    }
+  }
+}
+
+Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool continued) {
+  // Loops only to step over a format header.
+  for (;;) {
+    std::string token = ReadToken(in);
+    if (token.empty()) {
+      // An open bracket must be closed before the input may end.
+      if (blockdef != nullptr || continued) Fail(in, "Unexpected end of file");
+      return Statement{};
+    }
+    if (token == "]") Fail(in, continued ? kCommentBeforeCloseBracket : kStrayCloseBracket);
+
+    if (continued || token == "[") {
+      std::string name = continued ? std::move(token) : ReadToken(in);
+      Statement statement = ReadBracketItem(in, std::move(name));
+      if (continued || statement.type != Assignment ||
+          Netforge::strcasecmp(statement.name.c_str(), "FORMATVERSION") != 0) {
+        return statement;
+      }
+      // The format header: checked and skipped.
+      if (statement.open) Fail(in, "Illegal Format of FormatVersion");
+      const double version = ParseNumber(in, statement.value.c_str());
+      if (!(version <= 1.0)) Fail(in, "Illegal Format Version");  // also rejects NaN
+      continue;
+    }
+
+    if (token == "[~") {
+      ReadEndTag(in, blockdef);
+      return Statement{};
+    }
+    Statement statement;
+    statement.type = Token;
+    statement.name = std::move(token);
+    return statement;
+  }
+}
+
+Statement FileTools::ReadBracketItem(std::istream& in, std::string name) {
+  CheckItem(in, name);
+  Statement statement;
+  statement.type = Tag;
+  statement.name = std::move(name);
+
+  ByteReader reader(in);
+  int c = reader.SkipBlanks();
+  if (c == ']') {
+    reader.Skip();
+    return statement;
+  }
+  if (c != '=') {
+    statement.open = true;
+    return statement;
+  }
+  reader.Skip();
+  statement.type = Assignment;
+  statement.value = ReadToken(in);
+  CheckItem(in, statement.value);
+  c = reader.SkipBlanks();
+  if (c == ']') reader.Skip();
+  else statement.open = true;
+  return statement;
+}
+
+void FileTools::ReadEndTag(std::istream& in, const char* blockdef) {
+  if (blockdef == nullptr) Fail(in, kEndTagOutsideBlock);
+  const std::string name = ReadToken(in);
+  if (Netforge::strcasecmp(name.c_str(), blockdef) != 0) Fail(in, "Unexpected End Tag");
+  if (ReadToken(in) != "]") Fail(in, "Expected ']'");
+}
+
+// ---- Statement checks ----
+
+std::string FileTools::ExpectBlock(const Statement& statement, std::istream& in, const char* expected) {
+  if (expected == nullptr) {
+    if (statement.type != Tag) Fail(in, "start of block expected");
+  } else if (statement.type != Tag || Netforge::strcasecmp(statement.name.c_str(), expected) != 0) {
+    Fail(in, std::string("[") + expected + "] expected");
+  }
+  return statement.name;
+}
+
+void FileTools::ExpectEnd(const Statement& statement, std::istream& in) {
+  if (statement.type != End) Fail(in, "End Tag expected");
+}
+
+bool FileTools::IsAssignment(const Statement& statement, const char* key) {
+  NF_ASSERT(key != nullptr);
+  return statement.type == Assignment && Netforge::strcasecmp(statement.name.c_str(), key) == 0;
+}
+
+std::string FileTools::GetString(const Statement& statement, std::istream& in, const char* key,
+                                 const char* expected) {
+  if (!IsAssignment(statement, key)) {
+    std::string message = std::string("[") + key + " = <string>] expected";
+    if (statement.type != End) message += statement.name;
+    Fail(in, std::move(message));
+  }
+  if (expected == nullptr) return statement.value;
+  if (Netforge::strcasecmp(statement.value.c_str(), expected) != 0) {
+    Fail(in, std::string("[") + key + " = " + expected + "] expected");
+  }
+  return std::string();
+}
+
+std::int32_t FileTools::GetInteger(const Statement& statement, std::istream& in, const char* key) {
+  if (!IsAssignment(statement, key)) Fail(in, std::string("[") + key + " = <integer>] expected");
+  return ParseInteger(in, statement.value.c_str());
+}
+
+double FileTools::GetNumber(const Statement& statement, std::istream& in, const char* key) {
+  if (!IsAssignment(statement, key)) Fail(in, std::string("[") + key + " = <number>] expected");
+  return ParseNumber(in, statement.value.c_str());
+}
+
+double FileTools::GetNumberToken(const Statement& statement, std::istream& in) {
+  if (statement.type != Token) Fail(in, "Token (number) expected");
+  return ParseNumber(in, statement.name.c_str());
+}
+
+// ---- Number conversion ----
+
+std::int32_t FileTools::ParseInteger(std::istream& in, const char* text) {
+  NF_ASSERT(text != nullptr);
+  long value = 0;
+  const auto result = Netforge::ScanLong(text, value, std::numeric_limits<std::int32_t>::min(),
+                                         std::numeric_limits<std::int32_t>::max());
+  if (result != Netforge::ScanResult::kOk) Fail(in, "integer-expected");
+  return static_cast<std::int32_t>(value);
+}
+
+double FileTools::ParseNumber(std::istream& in, const char* text) {
+  NF_ASSERT(text != nullptr);
+  double value = 0.0;
+  if (Netforge::ScanDouble(text, value) != Netforge::ScanResult::kOk) Fail(in, "number-expected");
+  return value;
+}
+
+char* FileTools::CopyString(const char* text) {
+  if (text == nullptr) return nullptr;
+  const std::size_t size = std::strlen(text) + 1;
+  char* copy = new char[size];
+  std::memcpy(copy, text, size);
+  return copy;
+}
+
+// ---- Writing ----
+//
+// The named operations write their form directly instead of building a
+// Statement first; the bytes are those WriteStatement gives for the same
+// statement.
+
+void FileTools::WriteStatement(const Statement& statement, std::ostream& out, bool bracket) {
+  WriteForm(out, statement.type, statement.name, statement.value, bracket);
+}
+
+void FileTools::WriteFormatVersion(std::ostream& out) { WriteForm(out, FormatVersion, {}, {}, true); }
+
+void FileTools::WriteTag(std::ostream& out, const char* name, bool bracket) {
+  NF_ASSERT(name != nullptr);
+  WriteForm(out, Tag, name, {}, bracket);
+}
+
+void FileTools::WriteEndTag(std::ostream& out, const char* name) {
+  if (name != nullptr) WriteForm(out, End, name, {}, true);
+}
+
+void FileTools::WriteString(std::ostream& out, const char* key, const char* value, bool bracket) {
+  NF_ASSERT(key != nullptr);
+  NF_ASSERT(value != nullptr);
+  WriteForm(out, Assignment, key, value, bracket);
+}
+
+void FileTools::WriteInteger(std::ostream& out, const char* key, long value, bool bracket) {
+  NF_ASSERT(key != nullptr);
+  char text[Netforge::kNumberBufferSize];
+  const char* end = Netforge::FormatLong(text, value);
+  WriteForm(out, Assignment, key, std::string_view(text, static_cast<std::size_t>(end - text)), bracket);
+}
+
+void FileTools::WriteNumber(std::ostream& out, const char* key, double value, int precision, bool bracket) {
+  NF_ASSERT(key != nullptr);
+  NF_ASSERT(precision >= 0 && precision <= 30);
+  char text[Netforge::kNumberBufferSize];
+  const char* end = Netforge::FormatFixed(text, value, precision);
+  WriteForm(out, Assignment, key, std::string_view(text, static_cast<std::size_t>(end - text)), bracket);
+}
+
+void FileTools::WriteOpenBracket(std::ostream& out, bool bracket) {
+  if (bracket) Put(out, "[");
+}
+
+void FileTools::WriteCloseBracket(std::ostream& out, bool bracket, bool newline) {
+  if (!bracket) return;
+  Put(out, "]");
+  if (newline) WriteNewLine(out);
+}
+
+void FileTools::WriteNewLine(std::ostream& out) { Put(out, "\n"); }

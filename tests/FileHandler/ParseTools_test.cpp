@@ -1,0 +1,445 @@
+#include "FileHandler/ParseTools.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <locale>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Describe(const Statement& statement) {
+  std::string text;
+  switch (statement.type) {
+    case End: return "End";
+    case Token: text = "Token " + statement.name; break;
+    case Tag: text = "Tag " + statement.name; break;
+    case Assignment: text = "Assignment " + statement.name + "=" + statement.value; break;
+    default: text = "?"; break;
+  }
+  return statement.open ? text + "+" : text;
+}
+
+// Reads statements up to End or an error, continuing open brackets; an
+// error shows as "!" and its message.
+std::string ReadAll(const std::string& text, const char* blockdef = nullptr) {
+  std::istringstream in(text);
+  FileTools tools;
+  std::string result;
+  bool continued = false;
+  try {
+    for (;;) {
+      const Statement statement = tools.ReadStatement(in, blockdef, continued);
+      result += Describe(statement);
+      if (statement.type == End) return result;
+      result += " | ";
+      continued = statement.open;
+    }
+  } catch (const FileTools::Error& error) {
+    EXPECT_EQ(error.in, &in);
+    EXPECT_EQ(error.out, nullptr);
+    return result + "!" + error.message;
+  }
+}
+
+std::vector<std::string> Tokens(const std::string& text) {
+  std::istringstream in(text);
+  FileTools tools;
+  std::vector<std::string> tokens;
+  for (std::string token = tools.ReadToken(in); !token.empty(); token = tools.ReadToken(in)) {
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+Statement Make(StatementType type, std::string name, std::string value = {}) {
+  Statement statement;
+  statement.type = type;
+  statement.name = std::move(name);
+  statement.value = std::move(value);
+  return statement;
+}
+
+// Runs |check| and returns the message it throws ("" when it throws nothing).
+template <typename Check>
+std::string MessageOf(Check check) {
+  try {
+    check();
+  } catch (const FileTools::Error& error) {
+    return error.message;
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(FileTools, ReadsTheStatementForms) {
+  EXPECT_EQ(ReadAll("[NumberOfLayers=3]"), "Assignment NumberOfLayers=3 | End");
+  EXPECT_EQ(ReadAll("[ numberoflayers = 3 ]"), "Assignment numberoflayers=3 | End");
+  EXPECT_EQ(ReadAll("[Attributes Pruneable Freezable ]"),
+            "Tag Attributes+ | Tag Pruneable+ | Tag Freezable | End");
+  EXPECT_EQ(ReadAll("[From=0 To=2 Weight=0.5 Trainable ]"),
+            "Assignment From=0+ | Assignment To=2+ | Assignment Weight=0.5+ | Tag Trainable | End");
+  EXPECT_EQ(ReadAll("[All ActivationFunction=sigmoid ]"), "Tag All+ | Assignment ActivationFunction=sigmoid | End");
+  EXPECT_EQ(ReadAll("[Layer]\r\n[A = 1]\r\n0.5 -1e-3\r\n"), "Tag Layer | Assignment A=1 | Token 0.5 | Token -1e-3 | End");
+  EXPECT_EQ(ReadAll("1,2"), "Token 1 | Token 2 | End");
+  EXPECT_EQ(ReadAll("a/b"), "Token a | Token / | Token b | End");
+  EXPECT_EQ(ReadAll("[A=1]x<>"), "Assignment A=1 | Token x | Token < | Token > | End");
+  EXPECT_EQ(ReadAll(""), "End");
+  EXPECT_EQ(ReadAll(" \t\n "), "End");
+}
+
+TEST(FileTools, ReadsEndTags) {
+  EXPECT_EQ(ReadAll("[~Layer]", "LAYER"), "End");
+  EXPECT_EQ(ReadAll("[~ layer ]", "Layer"), "End");
+  EXPECT_EQ(ReadAll("[Neurons] [A=1] [~Layer]", "LAYER"), "Tag Neurons | Assignment A=1 | End");
+  EXPECT_EQ(ReadAll("[ ~Layer]", "LAYER"), "Tag ~Layer | !Unexpected end of file");
+  EXPECT_EQ(ReadAll("[~Neurons]", "LAYER"), "!Unexpected End Tag");
+  EXPECT_EQ(ReadAll("[~Layer", "LAYER"), "!Expected ']'");
+  EXPECT_EQ(ReadAll("[~Layer x]", "LAYER"), "!Expected ']'");
+  EXPECT_EQ(ReadAll("", "LAYER"), "!Unexpected end of file");
+  EXPECT_EQ(ReadAll("[~Layer]", nullptr), "!Unexpected End Tag outside of a block");
+}
+
+TEST(FileTools, RejectsBrokenStatements) {
+  EXPECT_EQ(ReadAll("[A = ]"), "!Unexpected special character");
+  EXPECT_EQ(ReadAll("[=]"), "!Unexpected special character");
+  EXPECT_EQ(ReadAll("[A = [B]"), "!Unexpected special character");
+  EXPECT_EQ(ReadAll("[A = "), "!Unexpected end of file");
+  EXPECT_EQ(ReadAll("["), "!Unexpected end of file");
+  // A bracket left open at the end of input.
+  EXPECT_EQ(ReadAll("[A"), "Tag A+ | !Unexpected end of file");
+  EXPECT_EQ(ReadAll("[A=1 B"), "Assignment A=1+ | Tag B+ | !Unexpected end of file");
+  // A "]" where a statement or a continuation must begin.
+  EXPECT_EQ(ReadAll("]"), "!Unexpected ']' where a statement must begin");
+  EXPECT_EQ(ReadAll("[A=1]]"), "Assignment A=1 | !Unexpected ']' where a statement must begin");
+  EXPECT_EQ(ReadAll("[A /* c */ ]"), "Tag A+ | !Unexpected ']': no comment may stand before a statement's ']'");
+  EXPECT_EQ(ReadAll("[A=1 /**/]"), "Assignment A=1+ | !Unexpected ']': no comment may stand before a statement's ']'");
+  // A comment between two items of a bracket is allowed.
+  EXPECT_EQ(ReadAll("[A /* c */ B]"), "Tag A+ | Tag B | End");
+}
+
+TEST(FileTools, SkipsTheFormatHeader) {
+  EXPECT_EQ(ReadAll("[FormatVersion = 1.0] [Layer]"), "Tag Layer | End");
+  EXPECT_EQ(ReadAll("[Layer]"), "Tag Layer | End");
+  EXPECT_EQ(ReadAll("[formatversion=0.9]"), "End");
+  EXPECT_EQ(ReadAll("[FormatVersion = 1.0][FormatVersion = 1.0]"), "End");
+  EXPECT_EQ(ReadAll("[A=1] [FormatVersion = 1.0] [~Layer]", "Layer"), "Assignment A=1 | End");
+  EXPECT_EQ(ReadAll("[FormatVersion = 1.1]"), "!Illegal Format Version");
+  EXPECT_EQ(ReadAll("[FormatVersion = nan]"), "!Illegal Format Version");
+  EXPECT_EQ(ReadAll("[FormatVersion = new]"), "!number-expected");
+  EXPECT_EQ(ReadAll("[FormatVersion = 1.0 x]"), "!Illegal Format of FormatVersion");
+  EXPECT_EQ(ReadAll("[FormatVersion = 1.0"), "!Illegal Format of FormatVersion");
+  // Only a bracket's first item can be the header.
+  EXPECT_EQ(ReadAll("[Layer FormatVersion = 2]"), "Tag Layer+ | Assignment FormatVersion=2 | End");
+  EXPECT_EQ(ReadAll("[FormatVersion]"), "Tag FormatVersion | End");
+}
+
+TEST(FileTools, ReadsTokensAndComments) {
+  EXPECT_EQ(Tokens("[~Layer]"), (std::vector<std::string>{"[~", "Layer", "]"}));
+  EXPECT_EQ(Tokens("[ ~x"), (std::vector<std::string>{"[", "~x"}));
+  EXPECT_EQ(Tokens("a=b*c/"), (std::vector<std::string>{"a", "=", "b", "*", "c", "/"}));
+  EXPECT_EQ(Tokens("ab/*x*/cd"), (std::vector<std::string>{"ab", "cd"}));
+  // Bytes from 0x80 up, 0x7F and control bytes are blanks.
+  EXPECT_EQ(Tokens("a\xC3\xA9" "b\x7F" "c\x01" "d,e"), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+
+  EXPECT_EQ(ReadAll("/* a /* b */ c */ [Layer]"), "Tag Layer | End");
+  EXPECT_EQ(ReadAll("/* a"), "!Unexpected end of file during comment");
+  EXPECT_EQ(ReadAll("/* a /* b */ c"), "!Unexpected end of file during comment");
+  EXPECT_EQ(ReadAll("/*/ x */ y"), "Token y | End");
+  // A "/" directly after an inner comment's "*/" closes the outer one too.
+  EXPECT_EQ(ReadAll("/* a /* b *//c"), "Token c | End");
+  EXPECT_EQ(ReadAll("/* a /* b */ /c */ d"), "Token d | End");
+  EXPECT_EQ(ReadAll("/* /* /* */ */ */ e"), "Token e | End");
+}
+
+TEST(FileTools, SurvivesHostileInput) {
+  // Deep nesting is counted, not recursed.
+  std::string open;
+  for (int i = 0; i < 1000000; ++i) open += "/*";
+  EXPECT_EQ(ReadAll(open), "!Unexpected end of file during comment");
+  std::string closed = open;
+  for (int i = 0; i < 1000000; ++i) closed += " */";
+  EXPECT_EQ(ReadAll(closed + " [X]"), "Tag X | End");
+
+  // Long words are read whole up to 1 MiB and rejected beyond.
+  const std::string longWord(1000, 'w');
+  EXPECT_EQ(ReadAll("[" + longWord + "=1]"), "Assignment " + longWord + "=1 | End");
+  const std::string limitWord(std::size_t{1} << 20, 'w');
+  EXPECT_EQ(Tokens(limitWord + " x"), (std::vector<std::string>{limitWord, "x"}));
+  EXPECT_EQ(ReadAll(limitWord + "w"), "!Word longer than 1048576 characters");
+}
+
+TEST(FileTools, KeepsTheStreamUsable) {
+  FileTools tools;
+  std::istringstream in("ab[c d");
+  EXPECT_EQ(tools.ReadToken(in), "ab");
+  EXPECT_EQ(in.get(), '[');
+  EXPECT_EQ(tools.ReadToken(in), "c");
+  EXPECT_FALSE(in.eof());
+  EXPECT_EQ(in.get(), 'd');
+  in.unget();
+  EXPECT_EQ(tools.ReadToken(in), "d");
+  EXPECT_TRUE(in.eof());
+  EXPECT_EQ(tools.ReadToken(in), "");
+
+  // A stream that has failed reads as ended.
+  std::istringstream failed("[A]");
+  failed.setstate(std::ios_base::failbit);
+  EXPECT_EQ(tools.ReadToken(failed), "");
+}
+
+TEST(FileTools, ChecksStatements) {
+  FileTools tools;
+  std::istringstream in;
+  const Statement layer = Make(Tag, "layer");
+  const Statement type = Make(Assignment, "NetworkType", "MLP");
+  const Statement end = Make(End, "");
+  const Statement token = Make(Token, "0.25");
+
+  EXPECT_EQ(tools.ExpectBlock(layer, in, nullptr), "layer");
+  EXPECT_EQ(tools.ExpectBlock(layer, in, "LAYER"), "layer");
+  EXPECT_EQ(MessageOf([&] { tools.ExpectBlock(type, in, nullptr); }), "start of block expected");
+  EXPECT_EQ(MessageOf([&] { tools.ExpectBlock(layer, in, "NEURONS"); }), "[NEURONS] expected");
+  EXPECT_EQ(MessageOf([&] { tools.ExpectBlock(Make(Assignment, "Layer", "1"), in, "LAYER"); }), "[LAYER] expected");
+
+  EXPECT_EQ(MessageOf([&] { tools.ExpectEnd(end, in); }), "");
+  EXPECT_EQ(MessageOf([&] { tools.ExpectEnd(layer, in); }), "End Tag expected");
+
+  EXPECT_EQ(tools.GetString(type, in, "NETWORKTYPE", nullptr), "MLP");
+  EXPECT_EQ(tools.GetString(type, in, "NETWORKTYPE", "mlp"), "");
+  EXPECT_EQ(MessageOf([&] { tools.GetString(type, in, "NETWORKTYPE", "Connected"); }),
+            "[NETWORKTYPE = Connected] expected");
+  EXPECT_EQ(MessageOf([&] { tools.GetString(layer, in, "NETWORKTYPE", nullptr); }),
+            "[NETWORKTYPE = <string>] expectedlayer");
+  EXPECT_EQ(MessageOf([&] { tools.GetString(Make(Assignment, "Kind", "x"), in, "NETWORKTYPE", nullptr); }),
+            "[NETWORKTYPE = <string>] expectedKind");
+  EXPECT_EQ(MessageOf([&] { tools.GetString(end, in, "NETWORKTYPE", nullptr); }), "[NETWORKTYPE = <string>] expected");
+
+  EXPECT_EQ(tools.GetInteger(Make(Assignment, "numberoflayers", "3"), in, "NumberOfLayers"), 3);
+  EXPECT_EQ(MessageOf([&] { tools.GetInteger(type, in, "NumberOfLayers"); }), "[NumberOfLayers = <integer>] expected");
+  EXPECT_EQ(MessageOf([&] { tools.GetInteger(Make(Assignment, "NumberOfLayers", "x"), in, "NumberOfLayers"); }),
+            "integer-expected");
+
+  EXPECT_EQ(tools.GetNumber(Make(Assignment, "MinWeight", "-0.5"), in, "MINWEIGHT"), -0.5);
+  EXPECT_EQ(MessageOf([&] { tools.GetNumber(token, in, "MinWeight"); }), "[MinWeight = <number>] expected");
+  EXPECT_EQ(MessageOf([&] { tools.GetNumber(Make(Assignment, "MinWeight", "-"), in, "MinWeight"); }),
+            "number-expected");
+
+  EXPECT_EQ(tools.GetNumberToken(token, in), 0.25);
+  EXPECT_EQ(MessageOf([&] { tools.GetNumberToken(layer, in); }), "Token (number) expected");
+  EXPECT_EQ(MessageOf([&] { tools.GetNumberToken(Make(Token, "x1"), in); }), "number-expected");
+
+  try {
+    tools.ExpectEnd(layer, in);
+    FAIL() << "no error thrown";
+  } catch (const FileTools::Error& error) {
+    EXPECT_EQ(error.in, &in);
+    EXPECT_EQ(error.out, nullptr);
+  }
+}
+
+TEST(FileTools, ParsesNumbers) {
+  FileTools tools;
+  std::istringstream in;
+  EXPECT_EQ(tools.ParseInteger(in, "12abc"), 12);
+  EXPECT_EQ(tools.ParseInteger(in, "-3"), -3);
+  EXPECT_EQ(tools.ParseInteger(in, "+7"), 7);
+  EXPECT_EQ(tools.ParseInteger(in, "2147483647"), INT32_MAX);
+  EXPECT_EQ(tools.ParseInteger(in, "-2147483648"), INT32_MIN);
+  for (const char* bad : {"2147483648", "-2147483649", "99999999999999999999", "", "x1", "-", ".5"}) {
+    EXPECT_EQ(MessageOf([&] { tools.ParseInteger(in, bad); }), "integer-expected") << bad;
+  }
+
+  EXPECT_EQ(tools.ParseNumber(in, "1.5x"), 1.5);
+  EXPECT_EQ(tools.ParseNumber(in, "0.1"), 0.1);  // full double precision
+  EXPECT_EQ(tools.ParseNumber(in, "-1e-3"), -1e-3);
+  EXPECT_EQ(tools.ParseNumber(in, "3"), 3.0);
+  EXPECT_TRUE(std::isinf(tools.ParseNumber(in, "1e400")));
+  for (const char* bad : {"", "x", "-", ".", "e5"}) {
+    EXPECT_EQ(MessageOf([&] { tools.ParseNumber(in, bad); }), "number-expected") << bad;
+  }
+}
+
+TEST(FileTools, CopiesStrings) {
+  EXPECT_EQ(FileTools::CopyString(nullptr), nullptr);
+  const char text[] = "Layer";
+  std::unique_ptr<char[]> copy(FileTools::CopyString(text));
+  ASSERT_NE(copy.get(), nullptr);
+  EXPECT_NE(copy.get(), text);
+  EXPECT_STREQ(copy.get(), "Layer");
+  std::unique_ptr<char[]> empty(FileTools::CopyString(""));
+  EXPECT_STREQ(empty.get(), "");
+}
+
+TEST(FileTools, WritesStatementForms) {
+  FileTools tools;
+  const auto written = [&](const Statement& statement, bool bracket) {
+    std::ostringstream out;
+    tools.WriteStatement(statement, out, bracket);
+    return out.str();
+  };
+  EXPECT_EQ(written(Make(End, "Layer"), true), "[~Layer]\n");
+  EXPECT_EQ(written(Make(End, ""), true), "");
+  EXPECT_EQ(written(Make(Token, "0.5"), true), "0.5 ");
+  EXPECT_EQ(written(Make(Token, "0.5"), false), "0.5 ");
+  EXPECT_EQ(written(Make(Tag, "Layer"), true), "[Layer]\n");
+  EXPECT_EQ(written(Make(Tag, "Pruneable"), false), "Pruneable ");
+  EXPECT_EQ(written(Make(Assignment, "From", "0"), true), "[From = 0]\n");
+  EXPECT_EQ(written(Make(Assignment, "From", "0"), false), "From=0 ");
+  EXPECT_EQ(written(Make(FormatVersion, ""), true), "[FormatVersion = 1.0]\n\n");
+
+  const auto output = [](auto write) {
+    std::ostringstream out;
+    write(out);
+    return out.str();
+  };
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteFormatVersion(o); }), "[FormatVersion = 1.0]\n\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteTag(o, "Layer", true); }), "[Layer]\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteTag(o, "Layer", false); }), "Layer ");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteEndTag(o, "Layer"); }), "[~Layer]\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteEndTag(o, nullptr); }), "");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteString(o, "NetworkType", "MLP", true); }),
+            "[NetworkType = MLP]\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteString(o, "NetworkType", "MLP", false); }), "NetworkType=MLP ");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteInteger(o, "From", -3, true); }), "[From = -3]\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteInteger(o, "From", -3, false); }), "From=-3 ");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteNumber(o, "Weight", 0.5, 15, true); }),
+            "[Weight = 0.500000000000000]\n");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteNumber(o, "Weight", -1e20, 2, false); }),
+            "Weight=-100000000000000000000.00 ");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteOpenBracket(o, false); }), "");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteCloseBracket(o, false, true); }), "");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteCloseBracket(o, true, false); }), "]");
+  EXPECT_EQ(output([&](std::ostream& o) { tools.WriteNewLine(o); }), "\n");
+
+  // Several statements in one bracket.
+  const std::string all = output([&](std::ostream& o) {
+    tools.WriteOpenBracket(o, true);
+    tools.WriteTag(o, "All", false);
+    tools.WriteString(o, "ActivationFunction", "sigmoid", false);
+    tools.WriteCloseBracket(o, true, true);
+  });
+  EXPECT_EQ(all, "[All ActivationFunction=sigmoid ]\n");
+  EXPECT_EQ(ReadAll(all), "Tag All+ | Assignment ActivationFunction=sigmoid | End");
+}
+
+// Writes what ReadStatement returned in the form it came in: an open item
+// starts or continues a shared bracket, a closed bracketed item ends one.
+TEST(FileTools, WritesWhatItReads) {
+  FileTools tools;
+  std::ostringstream first;
+  tools.WriteFormatVersion(first);
+  tools.WriteTag(first, "Layer", true);
+  tools.WriteInteger(first, "NumberOfNeurons", 2, true);
+  tools.WriteOpenBracket(first, true);
+  tools.WriteTag(first, "All", false);
+  tools.WriteString(first, "ActivationFunction", "sigmoid", false);
+  tools.WriteCloseBracket(first, true, true);
+  tools.WriteOpenBracket(first, true);
+  tools.WriteInteger(first, "From", 0, false);
+  tools.WriteNumber(first, "Weight", -0.25, 15, false);
+  tools.WriteTag(first, "Trainable", false);
+  tools.WriteCloseBracket(first, true, true);
+  tools.WriteStatement(Make(Token, "0.125"), first, false);
+  tools.WriteStatement(Make(Token, "-3"), first, false);
+  tools.WriteNewLine(first);
+  tools.WriteEndTag(first, "Layer");
+
+  std::istringstream in(first.str());
+  std::ostringstream second;
+  tools.WriteFormatVersion(second);
+  const char* blockdef = nullptr;
+  bool continued = false;
+  for (;;) {
+    const Statement statement = tools.ReadStatement(in, blockdef, continued);
+    if (statement.type == End) {
+      tools.WriteEndTag(second, blockdef);
+      if (blockdef == nullptr) break;
+      blockdef = nullptr;
+      continue;
+    }
+    const bool bracketed = statement.type == Tag || statement.type == Assignment;
+    if (statement.type == Token) {
+      tools.WriteStatement(statement, second, false);
+      if (in.peek() == '\n') tools.WriteNewLine(second);
+    } else if (!continued && !statement.open) {
+      tools.WriteStatement(statement, second, true);
+    } else {
+      if (!continued) tools.WriteOpenBracket(second, true);
+      tools.WriteStatement(statement, second, false);
+      if (!statement.open) tools.WriteCloseBracket(second, true, true);
+    }
+    if (bracketed && !continued && !statement.open && statement.name == "Layer") blockdef = "Layer";
+    continued = statement.open;
+  }
+  EXPECT_EQ(second.str(), first.str());
+  EXPECT_EQ(first.str(),
+            "[FormatVersion = 1.0]\n\n[Layer]\n[NumberOfNeurons = 2]\n[All ActivationFunction=sigmoid ]\n"
+            "[From=0 Weight=-0.250000000000000 Trainable ]\n0.125 -3 \n[~Layer]\n");
+}
+
+namespace {
+
+// A decimal comma and grouping by thousands: any number going through the
+// locale would show it.
+class CommaPunct : public std::numpunct<char> {
+ protected:
+  char do_decimal_point() const override { return ','; }
+  char do_thousands_sep() const override { return '.'; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+// Sets a decimal-comma global C++ locale (and C locale where one is
+// installed) and restores both on destruction.
+class CommaLocale {
+ public:
+  CommaLocale() : saved_(std::locale()), savedC_(std::setlocale(LC_ALL, nullptr)) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8"}) {
+      if (std::setlocale(LC_ALL, name) != nullptr) {
+        std::locale::global(std::locale(std::locale(name), new CommaPunct));
+        return;
+      }
+    }
+    std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
+  }
+  ~CommaLocale() {
+    std::locale::global(saved_);
+    std::setlocale(LC_ALL, savedC_.c_str());
+  }
+  CommaLocale(const CommaLocale&) = delete;
+  CommaLocale& operator=(const CommaLocale&) = delete;
+
+ private:
+  std::locale saved_;
+  std::string savedC_;
+};
+
+}  // namespace
+
+TEST(FileTools, IgnoresTheLocale) {
+  const CommaLocale comma;
+  std::ostringstream check;
+  check << 1234.5;
+  ASSERT_EQ(check.str(), "1.234,5");  // the locale is really in force
+
+  FileTools tools;
+  std::ostringstream out;
+  tools.WriteNumber(out, "Weight", 1234.5, 15, true);
+  tools.WriteInteger(out, "Count", 1234567, false);
+  EXPECT_EQ(out.str(), "[Weight = 1234.500000000000000]\nCount=1234567 ");
+
+  std::istringstream in("[Weight = 1234.5] 0.25 1,5");
+  EXPECT_EQ(tools.GetNumber(tools.ReadStatement(in, nullptr, false), in, "Weight"), 1234.5);
+  EXPECT_EQ(tools.GetNumberToken(tools.ReadStatement(in, nullptr, false), in), 0.25);
+  EXPECT_EQ(tools.GetNumberToken(tools.ReadStatement(in, nullptr, false), in), 1.0);
+  EXPECT_EQ(tools.GetNumberToken(tools.ReadStatement(in, nullptr, false), in), 5.0);
+  EXPECT_EQ(tools.ParseNumber(in, "2,5"), 2.0);
+  EXPECT_EQ(tools.ParseInteger(in, "1.234"), 1);
+}
