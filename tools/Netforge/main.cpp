@@ -1,2 +1,36 @@
-// Placeholder entry point until the parameter file reader lands.
-int main() { return 0; }
+// Netforge: creates an untrained multilayer perceptron from a parameter file
+// and writes it as a network file.
+//
+// Usage: Netforge parameter.file
+// Prints nothing and exits with 0 on success; every reported failure is one
+// message on standard error (unbuffered) and exit status 1.
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "GenerationRun.h"
+#include "ParameterFile.h"
+
+int main(int argc, char* argv[]) {
+  if (argc != 2) {
+    std::cerr << "Usage: Netforge parameter.file\n";
+    return 1;
+  }
+
+  std::ifstream file(argv[1]);
+  if (!file.is_open()) {
+    // No line end: the message has always ended with the name as given.
+    std::cerr << "Unable to open parameter file " << argv[1];
+    return 1;
+  }
+
+  GenerationSettings settings;
+  std::string message = ReadParameterFile(file, settings);
+  file.close();
+  if (message.empty()) message = ValidateSettings(settings);
+  if (!message.empty()) {
+    std::cerr << message << '\n';
+    return 1;
+  }
+  return RunGeneration(settings);
+}

@@ -1,0 +1,162 @@
+// Runs the real Netforge binary on parameter files in a fresh folder.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class NetforgeTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "netforge-tool-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  void WriteFile(const std::string& name, const std::string& text) {
+    std::ofstream out(dir_ / name, std::ios::binary);
+    out << text;
+  }
+
+  // Runs the tool in the test folder with |args| (single-quoted for the
+  // shell), standard output and standard error captured separately.
+  RunResult Run(const std::vector<std::string>& args) {
+    std::string command = "cd '" + dir_.string() + "' && '" NETFORGE_TOOL_PATH "'";
+    for (const std::string& arg : args) command += " '" + arg + "'";
+    command += " >stdout.txt 2>stderr.txt </dev/null";
+    const int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = ReadAll(dir_ / "stdout.txt");
+    result.err = ReadAll(dir_ / "stderr.txt");
+    fs::remove(dir_ / "stdout.txt");
+    fs::remove(dir_ / "stderr.txt");
+    return result;
+  }
+
+  // Writes |text| as "test.par" and runs the tool on it.
+  RunResult RunOn(const std::string& text) {
+    WriteFile("test.par", text);
+    return Run({"test.par"});
+  }
+
+  fs::path dir_;
+};
+
+const char* const kValid = "Layers = 3\nLayerSize = 2 3 1\nBias = true\nMinWeight = -0.5\nMaxWeight = 0.5\n";
+
+#define EXPECT_FAILS_WITH(result, message) \
+  do {                                     \
+    const RunResult r_ = (result);         \
+    EXPECT_EQ(r_.status, 1);               \
+    EXPECT_EQ(r_.err, message);            \
+    EXPECT_EQ(r_.out, "");                 \
+  } while (0)
+
+#define EXPECT_SUCCEEDS(result)    \
+  do {                             \
+    const RunResult r_ = (result); \
+    EXPECT_EQ(r_.status, 0);       \
+    EXPECT_EQ(r_.err, "");         \
+    EXPECT_EQ(r_.out, "");         \
+  } while (0)
+
+}  // namespace
+
+TEST_F(NetforgeTool, WrongArgumentCountPrintsUsage) {
+  WriteFile("test.par", kValid);
+  EXPECT_FAILS_WITH(Run({}), "Usage: Netforge parameter.file\n");
+  EXPECT_FAILS_WITH(Run({"test.par", "test.par"}), "Usage: Netforge parameter.file\n");
+}
+
+TEST_F(NetforgeTool, UnopenableFileIsNamedWithoutLineEnd) {
+  EXPECT_FAILS_WITH(Run({"missing.par"}), "Unable to open parameter file missing.par");
+  EXPECT_FAILS_WITH(Run({"no/such/dir.par"}), "Unable to open parameter file no/such/dir.par");
+  EXPECT_FAILS_WITH(Run({""}), "Unable to open parameter file ");
+}
+
+TEST_F(NetforgeTool, FolderInsteadOfFileIsAReadError) {
+  fs::create_directory(dir_ / "folder.par");
+  EXPECT_FAILS_WITH(Run({"folder.par"}), "Error while reading the parameter file\n");
+}
+
+TEST_F(NetforgeTool, ValidFilesSucceedSilently) {
+  EXPECT_SUCCEEDS(RunOn(kValid));
+  EXPECT_SUCCEEDS(RunOn("layers = 2\nLAYERSIZE = 4 1\nminweight = -1\nFileName = out.wgt"));
+  EXPECT_SUCCEEDS(RunOn("Layers = 1\nLayerSize = 3\nBias = TRUE\n"));
+  EXPECT_SUCCEEDS(RunOn("Layers = 1\nLayerSize = 3\nBias = yes\nMomentum = 0.9\n"));
+  EXPECT_SUCCEEDS(RunOn("Layers : 2\nLayerSize =4 1\n"));
+}
+
+TEST_F(NetforgeTool, LayerCountMissingOrInvalid) {
+  const char* message = "#LAyers not specified or invalid\n";
+  EXPECT_FAILS_WITH(RunOn(""), message);
+  EXPECT_FAILS_WITH(RunOn("Layers = 0\n"), message);
+  EXPECT_FAILS_WITH(RunOn("Layers = -2\nLayerSize = 1 1\n"), message);
+  EXPECT_FAILS_WITH(RunOn("Layers=3\nLayerSize = 2 3 1\n"), message);  // one word, skipped
+}
+
+TEST_F(NetforgeTool, InvalidLayerSize) {
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 4 0 2\n"), "Invalid layer size specified\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 2\nLayerSize = 4 -1\n"), "Invalid layer size specified\n");
+}
+
+TEST_F(NetforgeTool, MaxWeightNotAboveMinWeight) {
+  const char* message = "MaxWeight must be > MinWeight\n";
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 2\nMinWeight = 1\nMaxWeight = 1\n"), message);
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 2\nMinWeight = 6\n"), message);
+}
+
+TEST_F(NetforgeTool, ShortSizeList) {
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\n"), "LayerSize must list 3 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("LayerSize = 2 3 1\nLayers = 3\n"), "LayerSize must list 3 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 2 3\nBias = true\n"), "LayerSize must list 3 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 2 3"), "LayerSize must list 3 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 2\nLayers = 2\n"), "LayerSize must list 2 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 2000000000\nLayerSize = 1 2 3\n"), "LayerSize must list 2000000000 sizes\n");
+}
+
+TEST_F(NetforgeTool, UnreadableValues) {
+  EXPECT_FAILS_WITH(RunOn("Layers = many\nLayerSize = 1\n"), "Layers value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 2\nLayerSize = 1 two\n"), "LayerSize must list 2 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 2\nLayerSize = 1 2x\n"), "LayerSize value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nMinWeight = -0,5\n"), "MinWeight value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nMaxWeight = inf\n"), "MaxWeight value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nFileName ="), "FileName value missing or invalid\n");
+}
+
+TEST_F(NetforgeTool, OverlongWords) {
+  EXPECT_FAILS_WITH(RunOn(std::string(300, 'x') + "\nLayers = 1\nLayerSize = 1\n"),
+                    "Word longer than 255 characters\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nFileName = " + std::string(256, 'f') + "\n"),
+                    "FileName longer than 255 characters\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nBias = " + std::string(16, 't') + "\n"),
+                    "Bias value longer than 15 characters\n");
+}

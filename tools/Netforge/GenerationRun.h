@@ -1,0 +1,16 @@
+// The generation run: builds the network that validated settings describe,
+// gives its weights random initial values and writes it as a network file.
+//
+// The run owns everything it creates and releases it before it returns; the
+// settings stay the caller's.
+#ifndef NETFORGE_TOOL_GENERATIONRUN_H
+#define NETFORGE_TOOL_GENERATIONRUN_H
+
+#include "GenerationSettings.h"
+
+// Runs the generation for |settings|, which ValidateSettings (ParameterFile.h)
+// has accepted, and returns the exit status of the process: 0 on success, 1
+// after a reported failure.
+int RunGeneration(const GenerationSettings& settings);
+
+#endif  // NETFORGE_TOOL_GENERATIONRUN_H

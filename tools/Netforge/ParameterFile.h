@@ -1,0 +1,56 @@
+// The parameter file of the Netforge tool: reading and validation.
+//
+// A parameter file is a sequence of words separated by white space. Six
+// keywords, matched ignoring letter case ("Layers", "LayerSize", "Bias",
+// "MinWeight", "MaxWeight", "FileName"), are each followed by a one-character
+// separator (normally "=", its value is not checked) and their value; every
+// other word is skipped without a message, and a keyword given twice keeps
+// its last value. ReadParameterFile turns such a stream into
+// GenerationSettings and ValidateSettings checks them before the generation
+// run. Both report a failure as the one-line message the tool prints; neither
+// keeps state.
+//
+// Bad input is refused with a message rather than guessed at: a value that is
+// missing at end of file or is not a number of its kind, and a word longer
+// than its limit (the limits are below), end the reading with a message; they
+// are never cut short.
+#ifndef NETFORGE_TOOL_PARAMETERFILE_H
+#define NETFORGE_TOOL_PARAMETERFILE_H
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+#include "GenerationSettings.h"
+
+// The longest word (keyword, skipped word or number) the file may hold.
+inline constexpr std::size_t kMaxWordLength = 255;
+// The longest "Bias" value.
+inline constexpr std::size_t kMaxBiasLength = 15;
+// The longest "FileName" value.
+inline constexpr std::size_t kMaxFileNameLength = 255;
+
+// Reads settings from |in| until end of input, overwriting the fields of
+// |settings| whose keywords appear; the other fields keep what they held (a
+// default-constructed GenerationSettings holds the defaults).
+//
+// "LayerSize" reads as many sizes as the layer count known at that point, but
+// only as many as the file holds: the list ends early at end of input or at
+// the first word that does not begin like a number, and that word is read on
+// as an ordinary word. A short list is left for ValidateSettings to report.
+// Sizes beyond the final layer count are dropped at the end.
+//
+// Numbers are read in the "C" format whatever the locale of |in| or of the
+// program; the stream's locale is left as it was. Returns the empty text on
+// success, otherwise the message naming the problem; reading stops there and
+// |settings| then holds what was read before it.
+std::string ReadParameterFile(std::istream& in, GenerationSettings& settings);
+
+// Checks |settings| in this order and returns the message of the first
+// failure, or the empty text when they may be handed to the generation run:
+//   a layer count below 1, a size list shorter than the layer count, a size
+//   that is 0 or negative (first to last), a maximum weight not above the
+//   minimum weight.
+std::string ValidateSettings(const GenerationSettings& settings);
+
+#endif  // NETFORGE_TOOL_PARAMETERFILE_H
