@@ -5,6 +5,10 @@ function(netforge_target_settings target)
   # -ffp-contract=off: results must not depend on whether the compiler fuses
   # multiply and add; never -ffast-math for the same reason.
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -ffp-contract=off)
+  if(NETFORGE_LIBFUZZER)
+    # Coverage instrumentation for libFuzzer; the fuzz targets add the driver.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
   if(NETFORGE_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
