@@ -1,0 +1,46 @@
+// Plain sequential recall loop in double: per target neuron, sources in
+// ascending order, sum := w * x + sum, then the sigmoid. The reference for
+// what a straightforward implementation reaches on this machine.
+// Usage: plain_recall REPEATS SIZE...
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv) {
+  if (argc < 4) return 2;
+  const int repeats = std::atoi(argv[1]);
+  std::vector<int> sizes;
+  for (int i = 2; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  std::vector<std::vector<double>> weights;
+  double macs_per_run = 0;
+  for (std::size_t l = 1; l < sizes.size(); ++l) {
+    std::vector<double> w(static_cast<std::size_t>(sizes[l - 1]) * sizes[l]);
+    for (double& x : w) x = (std::rand() % 32767) * (1.0 / 32767) - 0.5;
+    weights.push_back(std::move(w));
+    macs_per_run += static_cast<double>(sizes[l - 1]) * sizes[l];
+  }
+  std::vector<std::vector<double>> outputs(sizes.size());
+  for (std::size_t l = 0; l < sizes.size(); ++l) outputs[l].resize(sizes[l]);
+  for (int i = 0; i < sizes[0]; ++i) outputs[0][i] = static_cast<double>(i) / sizes[0];
+  double checksum = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (int r = 0; r < repeats; ++r) {
+    outputs[0][0] = r * 1e-3;
+    for (std::size_t l = 1; l < sizes.size(); ++l) {
+      const int n_from = sizes[l - 1];
+      const double* x = outputs[l - 1].data();
+      for (int t = 0; t < sizes[l]; ++t) {
+        const double* w = weights[l - 1].data() + static_cast<std::size_t>(t) * n_from;
+        double sum = 0.0;
+        for (int f = 0; f < n_from; ++f) sum = w[f] * x[f] + sum;
+        outputs[l][t] = 1.0 / (1.0 + std::exp(-sum));
+      }
+    }
+    checksum += outputs.back()[0];
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%.6f %.0f %g\n", seconds, macs_per_run * repeats / seconds, checksum);
+  return 0;
+}
