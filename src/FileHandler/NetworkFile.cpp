@@ -18,6 +18,7 @@
 #include "Common/NumberText.h"
 #include "Common/StrCase.h"
 #include "KQmessage/KQML.h"
+#include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TPrunedConnections.h"
 
 namespace {
@@ -188,18 +189,26 @@ void WriteLayer(FileTools& tools, std::ostream& out, TBasicNetwork* network, int
 // ---- Connection blocks ----
 
 // The cells of one block as the matrix form reads them: connection (from,
-// to) is the cell in row |from|, column |to|. A TPrunedConnections block is
-// read straight from its rows (one row per target, so the matrix is read
-// transposed); any other block through its virtual operations.
+// to) is the cell in row |from|, column |to|. The two weight-carrying block
+// classes are read straight from their rows (one row per target, so the
+// matrix is read transposed); any other block through its virtual operations.
 class BlockCells {
  public:
   explicit BlockCells(TBasicConnections* block) : block_(block) {
-    if (typeid(*block) == typeid(TPrunedConnections)) pruned_ = static_cast<TPrunedConnections*>(block);
+    if (typeid(*block) == typeid(TPrunedConnections)) {
+      auto* pruned = static_cast<TPrunedConnections*>(block);
+      weightRows_ = pruned->index_weights.data();
+      maskRows_ = pruned->index_masks.data();
+      masks_ = &pruned->array_masks;
+    } else if (typeid(*block) == typeid(TConnectedConnections)) {
+      weightRows_ = static_cast<TConnectedConnections*>(block)->index_weights.data();
+    }
   }
 
   // The flag bits of the connection as IsValid and IsTrainable report them.
   unsigned Flags(int from, int to) const {
-    if (pruned_ != nullptr) return pruned_->index_masks[to][from];
+    if (maskRows_ != nullptr) return maskRows_[to][from];
+    if (weightRows_ != nullptr) return FMaskAll;
     unsigned flags = 0;
     if (block_->IsValid(from, to)) flags |= FMaskExists;
     if (block_->IsTrainable(from, to)) flags |= FMaskTrainable;
@@ -207,14 +216,14 @@ class BlockCells {
   }
 
   double Weight(int from, int to) const {
-    return pruned_ != nullptr ? pruned_->index_weights[to][from] : block_->Weight(from, to);
+    return weightRows_ != nullptr ? weightRows_[to][from] : block_->Weight(from, to);
   }
 
   // Number of existing connections.
   long CountExisting() const {
-    if (pruned_ != nullptr) {
+    if (masks_ != nullptr) {
       long count = 0;
-      for (unsigned char flags : pruned_->array_masks) count += (flags & FMaskExists) != 0;
+      for (unsigned char flags : *masks_) count += (flags & FMaskExists) != 0;
       return count;
     }
     TIterateObjCount counter;
@@ -224,7 +233,9 @@ class BlockCells {
 
  private:
   TBasicConnections* block_;
-  TPrunedConnections* pruned_ = nullptr;
+  double* const* weightRows_ = nullptr;               // direct rows, when the class is known
+  unsigned char* const* maskRows_ = nullptr;          // direct flag rows of a pruned block
+  const std::vector<unsigned char>* masks_ = nullptr;  // all flags of a pruned block
 };
 
 // "/* To->" and the target numbers, each above the last character of its

@@ -20,7 +20,9 @@
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/KQML.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "NeuralNets/TPrunedConnections.h"
 
 namespace fs = std::filesystem;
 
@@ -380,6 +382,67 @@ TEST(FileTools, WriteNetworkBasicNetworkAndBiasLayers) {
   EXPECT_EQ(written, Lines({"[FormatVersion = 1.0]", "", "[NeuralNetwork]", "[NetworkType = Basic]", "",
                             "[NetworkInformation]", "[NumberOfLayers = 3]", "[InputLayer = 1]", "[OutputLayer = 2]",
                             "[NumberOfInputs = 2]", "[NumberOfOutputs = 1]"}));
+}
+
+TEST(FileTools, WriteNetworkFullyConnectedBlockHasNoFlags) {
+  const int sizes[] = {0, 2, 3};
+  TConnectedNetwork network(3, sizes);
+  network.Connect(1, 2);
+  network.Connect(0, 2);
+  const std::vector<double> weights = {0.5, -1.25, 2, 1e-07, 3.5, -0.001};
+  for (int t = 0; t < 3; ++t) {
+    for (int f = 0; f < 2; ++f) Block(network, 1, 2).Weight(f, t) = weights[static_cast<std::size_t>(t * 2 + f)];
+  }
+  const std::string text = WriteText(network);
+  EXPECT_NE(text.find("[NetworkType = Connected]\n"), std::string::npos);
+  std::string matrix = "[Matrix Weights ]\n" + MatrixHeader(3, false) + "\n";
+  for (int r = 0; r < 2; ++r) {
+    for (int c = 0; c < 3; ++c) matrix += Printf("%20.15g", weights[static_cast<std::size_t>(c * 2 + r)]) + " ";
+    matrix += " /* " + std::to_string(r) + " */\n";
+  }
+  matrix += "[~Matrix]\n";
+  EXPECT_EQ(matrix.substr(0, 59), "[Matrix Weights ]\n/* To->            0                    1");
+  EXPECT_EQ(text.substr(text.find("[LayerFrom = 1]")),
+            Lines({"[LayerFrom = 1]", "[LayerTo = 2]", "[ConnectionType = FullyConnected]",
+                   "[Attributes UnPrunable UnFreezable ]"}) +
+                matrix + "[~ConnectionLayer]\n\n[~NeuralNetwork]\n");
+  // A block of size 0 is a matrix without rows.
+  EXPECT_EQ(WeightsOf(text, 0, 2), "[Matrix Weights ]\n" + MatrixHeader(3, false) + "\n[~Matrix]\n");
+}
+
+// A block class the writer does not know is read through the block
+// interface, with the same result.
+class TDerivedPruned : public TPrunedConnections {
+ public:
+  using TPrunedConnections::TPrunedConnections;
+};
+
+TEST(FileTools, WriteNetworkReadsUnknownBlockClassesThroughTheirInterface) {
+  for (bool sparse : {false, true}) {
+    auto known = Mlp({4, 3}, true);
+    auto derived = Mlp({4, 3}, true);
+    derived->InstallConnections(new TDerivedPruned(derived.get(), 1, 2));
+    for (TMLPNetwork* network : {known.get(), derived.get()}) {
+      srand(7);
+      network->Randomize(-2, 2);
+      TBasicConnections& block = Block(*network, 1, 2);
+      block.PruneConnection(1, 0);
+      block.PruneConnection(3, 2);
+      block.SetUnTrainable(0, 1);
+      block.SetFlags(2, 2, FMaskTrainable);  // trainable, but not a connection
+      if (sparse) {  // two of twelve left, one of them frozen
+        for (int f = 0; f < 4; ++f) block.PruneConnection(f, 0);
+        for (int f = 0; f < 4; ++f) block.PruneConnection(f, 1);
+        block.SetUnTrainable(1, 2);
+      }
+    }
+    const std::string text = WriteText(*known);
+    EXPECT_EQ(WriteText(*derived), text);
+    const std::string weights = WeightsOf(text, 1, 2);
+    EXPECT_EQ(weights.substr(0, 13), sparse ? "[WeightList]\n" : "[Matrix Weigh");
+    EXPECT_NE(weights.find(sparse ? " UnTrainable ]" : " F "), std::string::npos);
+    EXPECT_EQ(weights.find(" - T"), std::string::npos);  // the cell without a weight has no flag
+  }
 }
 
 TEST(FileTools, WriteNetworkReportsAFailedStream) {
