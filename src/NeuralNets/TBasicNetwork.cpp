@@ -132,29 +132,41 @@ void TBasicNetwork::PointRowIndex() {
   }
 }
 
-int TBasicNetwork::GetNumWeights(int mask) {
-  long long total = 0;
-  for (TBasicConnections* block : priv_conns) total += block->GetNumWeights(mask);
+namespace {
+
+// The count of a weight vector must stay an int; a caller can only have sized
+// its buffer for a vector whose count GetNumWeights could report.
+int CheckedTotal(long long total) {
   if (total > INT_MAX) throw std::length_error("network has more than INT_MAX weights");
   return static_cast<int>(total);
 }
 
+}  // namespace
+
+int TBasicNetwork::GetNumWeights(int mask) {
+  long long total = 0;
+  for (TBasicConnections* block : priv_conns) total += block->GetNumWeights(mask);
+  return CheckedTotal(total);
+}
+
 int TBasicNetwork::GetWeights(double* out, int mask) {
-  GetNumWeights(mask);  // the total must be countable before anything is written
-  int total = 0;
+  long long total = 0;
   for (int from = 0; from < numLayers; ++from) {
-    for (int to = 0; to < numLayers; ++to) total += priv_conns_index[to][from]->GetWeights(out + total, mask);
+    for (int to = 0; to < numLayers; ++to) {
+      total += priv_conns_index[to][from]->GetWeights(out + CheckedTotal(total), mask);
+    }
   }
-  return total;
+  return CheckedTotal(total);
 }
 
 int TBasicNetwork::SetWeights(const double* in, int mask) {
-  GetNumWeights(mask);
-  int total = 0;
+  long long total = 0;
   for (int from = 0; from < numLayers; ++from) {
-    for (int to = 0; to < numLayers; ++to) total += priv_conns_index[to][from]->SetWeights(in + total, mask);
+    for (int to = 0; to < numLayers; ++to) {
+      total += priv_conns_index[to][from]->SetWeights(in + CheckedTotal(total), mask);
+    }
   }
-  return total;
+  return CheckedTotal(total);
 }
 
 void TBasicNetwork::Randomize(double min, double max) {

@@ -25,6 +25,15 @@ inline std::unique_ptr<TBasicNetwork> SimpleNetwork(std::initializer_list<int> s
   return network;
 }
 
+// |x| as a run-time value. Expected results of exp and tanh must be computed
+// at run time like the library's: with constant arguments the compiler would
+// evaluate them at build time, correctly rounded, which the C library need
+// not be.
+inline double Opaque(double x) {
+  volatile double value = x;
+  return value;
+}
+
 // The random weight formula written out independently of the library: one
 // rand() per weight, k = rand() % 32767 as an unsigned remainder, scaled in
 // long double.

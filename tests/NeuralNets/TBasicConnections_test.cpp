@@ -145,3 +145,100 @@ TEST(TBasicConnections, ProductsBeyondIntAreRejectedBeforeAllocation) {
   EXPECT_FALSE(network->priv_conns_index[1][0]->IsConnected());
   EXPECT_THROW(TPrunedConnections(network.get(), 0, 1), std::length_error);
 }
+
+namespace {
+
+// A minimal block that supplies only the abstract operations, so that the
+// defaults of TBasicConnections (counting, copying, randomising, net input,
+// flags) run through its traversal.
+class TDenseTestBlock : public TBasicConnections {
+ public:
+  TDenseTestBlock(TBasicNetwork* network, int fromLayer, int toLayer)
+      : TBasicConnections(network, fromLayer, toLayer),
+        nFrom(SourceCount()),
+        nTo(TargetCount()),
+        weights(static_cast<std::size_t>(nFrom * nTo), 0.0),
+        flags(weights.size(), FMaskAll) {}
+
+  double& Weight(int from, int to) override { return weights[static_cast<std::size_t>(to * nFrom + from)]; }
+  bool IsValid(int from, int to) override { return (Flag(from, to) & FMaskExists) != 0; }
+  void SetUnTrainable(int from, int to) override { Flag(from, to) &= ~FMaskTrainable; }
+  void PruneConnection(int from, int to) override { Flag(from, to) = 0; }
+  void IterateIn(TIterateObj& v, int to, int mask) override {
+    BindVisitor(v);
+    for (int f = 0; f < nFrom; ++f) Visit(v, f, to, mask);
+  }
+  void IterateOut(TIterateObj& v, int from, int mask) override {
+    BindVisitor(v);
+    for (int t = 0; t < nTo; ++t) Visit(v, from, t, mask);
+  }
+  void Iterate(TIterateObj& v, int mask) override {
+    BindVisitor(v);
+    for (int t = 0; t < nTo; ++t) {
+      for (int f = 0; f < nFrom; ++f) Visit(v, f, t, mask);
+    }
+  }
+  void Iterate2(TIterateObj2&, TBasicNetwork*, int) override {}
+  void Iterate3(TIterateObj3&, TBasicNetwork*, TBasicNetwork*, int) override {}
+  const char* GetConnectionsNType() override { return "Dense"; }
+  TBasicConnections* Clone(TBasicNetwork* newNetwork) override { return new TDenseTestBlock(newNetwork, fromLayer, toLayer); }
+  void RemoveFromNode(int) override {}
+  void RemoveToNode(int) override {}
+
+ private:
+  unsigned char& Flag(int from, int to) { return flags[static_cast<std::size_t>(to * nFrom + from)]; }
+  void Visit(TIterateObj& v, int from, int to, int mask) {
+    const int required = mask == FMaskExists ? FMaskExists : FMaskAll;
+    if ((Flag(from, to) & required) != required) return;
+    v.from = from;
+    v.to = to;
+    v.trainable = (Flag(from, to) & FMaskTrainable) != 0;
+    v.weight = &Weight(from, to);
+    v.Visit();
+  }
+
+  int nFrom;
+  int nTo;
+  std::vector<double> weights;
+  std::vector<unsigned char> flags;
+};
+
+}  // namespace
+
+TEST(TBasicConnections, DefaultsWorkThroughTheTraversal) {
+  auto network = SimpleNetwork({3, 2});
+  auto* block = new TDenseTestBlock(network.get(), 0, 1);
+  network->InstallConnections(block);
+  const std::vector<double> in = {0.5, -1.0, 2.0, 0.25, 4.0, -0.125};
+  EXPECT_EQ(block->SetWeights(in.data(), FMaskExists), 6);
+  block->PruneConnection(1, 0);
+  block->SetUnTrainable(2, 1);
+  EXPECT_TRUE(block->IsConnected());
+  EXPECT_EQ(block->GetNumWeights(FMaskExists), 5);
+  EXPECT_EQ(block->GetNumWeights(0), 4);
+  EXPECT_FALSE(block->IsTrainable(1, 0));
+  EXPECT_TRUE(block->IsTrainable(2, 1));  // default: IsValid
+  EXPECT_EQ(block->GetFlags(1, 0), FMaskAll);
+
+  network->layers[0]->outputs = {3.0, 5.0, -2.0};
+  double net[2] = {1.0, -1.0};
+  block->AccumulateNetInput(net);
+  double sum0 = 0.0;
+  sum0 = 3.0 * 0.5 + sum0;
+  sum0 = -2.0 * 2.0 + sum0;
+  double sum1 = 0.0;
+  sum1 = 3.0 * 0.25 + sum1;
+  sum1 = 5.0 * 4.0 + sum1;
+  sum1 = -2.0 * -0.125 + sum1;
+  EXPECT_EQ(net[0], 1.0 + sum0);
+  EXPECT_EQ(net[1], -1.0 + sum1);
+
+  // Default Randomize: existing trainable connections only, in Iterate order.
+  const std::vector<double> expected = nettest::ExpectedRandomWeights(31, 4, 0.0, 1.0);
+  std::srand(31);
+  block->Randomize(0.0, 1.0);
+  std::vector<double> out(5);
+  EXPECT_EQ(block->GetWeights(out.data(), FMaskExists), 5);
+  EXPECT_EQ(out, (std::vector<double>{expected[0], expected[1], expected[2], expected[3], -0.125}));
+  EXPECT_EQ(network->GetNumWeights(FMaskExists), 5);
+}

@@ -17,7 +17,7 @@ using nettest::SimpleNetwork;
 namespace {
 
 double Sigmoid(double x) {
-  return 1.0 / (1.0 + std::exp(-x));
+  return 1.0 / (1.0 + std::exp(nettest::Opaque(-x)));
 }
 
 // Every block sits at its own row and column and knows it.
