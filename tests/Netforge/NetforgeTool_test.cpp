@@ -160,3 +160,12 @@ TEST_F(NetforgeTool, OverlongWords) {
   EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nBias = " + std::string(16, 't') + "\n"),
                     "Bias value longer than 15 characters\n");
 }
+
+TEST_F(NetforgeTool, UnreadableSeed) {
+  const std::string head = "Layers = 1\nLayerSize = 2\n";
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = 4294967296\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = -1\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = now\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed ="), "Seed value missing or invalid\n");
+  EXPECT_SUCCEEDS(RunOn(head + "Seed = 4294967295\n"));
+}
