@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -289,4 +292,50 @@ TEST_F(NetforgeTool, NetworkTooLargeEndsWithAMessage) {
   // 200 million weights take about 1.8 GB.
   EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 10000 10000 10000\n", "ulimit -v 524288"),
                     "Network too large: not enough memory\n");
+}
+
+TEST_F(NetforgeTool, SeedMakesTheRunReproducible) {
+  const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\n";
+  WriteFile("seeded.par", settings + "Seed = 12345\nFileName = seeded.wgt\n");
+  EXPECT_SUCCEEDS(Run({"seeded.par"}));
+  const std::string first = ReadAll(dir_ / "seeded.wgt");
+  EXPECT_GT(first.size(), 1000u);
+
+  // Seconds later the clock has moved on; the seed has not.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_SUCCEEDS(Run({"seeded.par"}));
+  EXPECT_EQ(ReadAll(dir_ / "seeded.wgt"), first);
+
+  // Another seed, another network of the same shape.
+  WriteFile("other.par", settings + "Seed = 12346\nFileName = other.wgt\n");
+  EXPECT_SUCCEEDS(Run({"other.par"}));
+  const std::string other = ReadAll(dir_ / "other.wgt");
+  EXPECT_NE(other, first);
+  EXPECT_GT(other.size(), 1000u);
+}
+
+TEST_F(NetforgeTool, WithoutSeedTheClockSeeds) {
+  const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\n";
+  WriteFile("clock.par", settings + "FileName = clock.wgt\n");
+
+  // A seed equal to the clock's second gives exactly the clock-seeded file.
+  bool compared = false;
+  for (int attempt = 0; attempt < 10 && !compared; ++attempt) {
+    const std::time_t now = std::time(nullptr);
+    std::string seed;
+    Netforge::AppendLong(seed, static_cast<long>(static_cast<std::uint32_t>(now)));
+    WriteFile("seeded.par", settings + "Seed = " + seed + "\nFileName = seeded.wgt\n");
+    EXPECT_SUCCEEDS(Run({"clock.par"}));
+    EXPECT_SUCCEEDS(Run({"seeded.par"}));
+    if (std::time(nullptr) != now) continue;  // the clock moved on during the runs
+    EXPECT_EQ(ReadAll(dir_ / "clock.wgt"), ReadAll(dir_ / "seeded.wgt"));
+    compared = true;
+  }
+  if (!compared) ADD_FAILURE() << "no two runs within one second";
+
+  // Runs seconds apart without a seed differ.
+  const std::string first = ReadAll(dir_ / "clock.wgt");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_SUCCEEDS(Run({"clock.par"}));
+  EXPECT_NE(ReadAll(dir_ / "clock.wgt"), first);
 }
