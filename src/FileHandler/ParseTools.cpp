@@ -4,6 +4,9 @@
 // with millions of weights pass through ReadToken byte by byte; the stream's
 // own state is kept as istream::get would leave it at the end of input
 // (eofbit set), so callers can still ask the stream whether it has ended.
+// Every byte taken is counted on the way for the positions in errors, without
+// asking the stream where it stands: blanks and comment bytes one by one (any
+// of them may end a line), the bytes of a word all at once at its end.
 #include "FileHandler/ParseTools.h"
 
 #include <cstdint>
@@ -35,10 +38,6 @@ constexpr const char* kCommentBeforeCloseBracket = "Unexpected ']': no comment m
 constexpr const char* kEndTagOutsideBlock = "Unexpected End Tag outside of a block";
 constexpr const char* kWordTooLong = "Word longer than 1048576 characters";
 
-[[noreturn]] void Fail(std::istream& in, std::string message) {
-  throw FileTools::Error{std::move(message), &in, nullptr};
-}
-
 // Bytes count as signed 8-bit values, so every byte from 0x80 up is a blank
 // just like the control bytes; a comma separates numbers like a space.
 bool IsBlank(int c) {
@@ -52,10 +51,13 @@ bool IsSpecial(int c) {
 
 // Byte access to an input stream through its buffer. A stream that is not
 // good (or has no buffer) reads as ended, as with istream::get; meeting the
-// end of input sets eofbit.
+// end of input sets eofbit. Each byte taken moves the line count |position|
+// (FileTools::Position, a private type, hence the template).
+template <typename Position>
 class ByteReader {
  public:
-  explicit ByteReader(std::istream& in) : in_(in), buf_(in.good() ? in.rdbuf() : nullptr) {}
+  ByteReader(std::istream& in, Position& position)
+      : in_(in), buf_(in.good() ? in.rdbuf() : nullptr), position_(position) {}
 
   // The next byte without taking it, or Traits::eof().
   int Peek() {
@@ -64,13 +66,27 @@ class ByteReader {
     return c;
   }
 
-  // Takes the byte that Peek has just returned.
-  void Skip() { buf_->sbumpc(); }
+  // Takes the byte |c| that Peek has just returned.
+  void Skip(int c) {
+    buf_->sbumpc();
+    Count(c);
+  }
+
+  // Takes the byte Peek has just returned without counting it; the caller
+  // counts such bytes with SkippedInLine once it knows how many there were.
+  // Spares the hot loop over a word's bytes the line end check.
+  void SkipUncounted() { buf_->sbumpc(); }
+  // Counts |count| bytes taken uncounted, none of them a line end.
+  void SkippedInLine(std::size_t count) { position_.taken += static_cast<std::int64_t>(count); }
 
   // Takes and returns the next byte, or Traits::eof().
   int Next() {
     const int c = buf_ != nullptr ? buf_->sbumpc() : Traits::eof();
-    if (c == Traits::eof()) in_.setstate(std::ios_base::eofbit);
+    if (c == Traits::eof()) {
+      in_.setstate(std::ios_base::eofbit);
+    } else {
+      Count(c);
+    }
     return c;
   }
 
@@ -78,22 +94,25 @@ class ByteReader {
   int SkipBlanks() {
     int c = Peek();
     while (c != Traits::eof() && IsBlank(c)) {
-      Skip();
+      Skip(c);
       c = Peek();
     }
     return c;
   }
 
  private:
+  void Count(int c) {
+    ++position_.taken;
+    if (c == '\n') {
+      ++position_.line;
+      position_.lineStart = position_.taken;
+    }
+  }
+
   std::istream& in_;
   std::streambuf* buf_;
+  Position& position_;
 };
-
-// A statement's name or value must be a word.
-void CheckItem(std::istream& in, const std::string& item) {
-  if (item.empty()) Fail(in, "Unexpected end of file");
-  if (IsSpecial(static_cast<unsigned char>(item[0]))) Fail(in, "Unexpected special character");
-}
 
 // Unformatted, so no field width or locale of the stream can touch the text.
 void Put(std::ostream& out, std::string_view text) {
@@ -140,23 +159,50 @@ void WriteForm(std::ostream& out, StatementType type, std::string_view name, std
 
 }  // namespace
 
+// ---- Positions ----
+
+void FileTools::BeginReading(std::istream& in) {
+  position_ = Position{};
+  position_.stream = &in;
+}
+
+void FileTools::Fail(std::istream& in, std::string message) {
+  Track(in);
+  FailAt(in, position_.statement, std::move(message));
+}
+
+void FileTools::FailAtToken(std::istream& in, std::string message) {
+  Track(in);
+  FailAt(in, position_.token, std::move(message));
+}
+
+void FileTools::FailAt(std::istream& in, Place place, std::string message) {
+  throw Error{std::move(message), &in, nullptr, place.line, place.column};
+}
+
 // ---- Reading ----
 
+// A token read on its own is a statement of its own for the checks that
+// follow it; ReadStatement, which reads several tokens per statement, sets
+// the statement's start again once it has read them.
 std::string FileTools::ReadToken(std::istream& in) {
-  ByteReader reader(in);
+  Track(in);
+  ByteReader reader(in, position_);
   for (;;) {
     const int c = reader.SkipBlanks();
+    position_.token = position_.Here();
+    position_.statement = position_.token;
     if (c == Traits::eof()) return std::string();
     if (!IsSpecial(c)) break;
-    reader.Skip();
+    reader.Skip(c);
     const int next = reader.Peek();
     if (c == '/' && next == '*') {
-      reader.Skip();
+      reader.Skip(next);
       SkipComment(in);
       continue;
     }
     if (c == '[' && next == '~') {
-      reader.Skip();
+      reader.Skip(next);
       return "[~";
     }
     return std::string(1, static_cast<char>(c));
@@ -165,11 +211,16 @@ std::string FileTools::ReadToken(std::istream& in) {
   // A word: up to a blank (taken), a special byte (left) or the end of input.
   word_.clear();
   for (int c = reader.Peek(); c != Traits::eof() && !IsSpecial(c); c = reader.Peek()) {
-    reader.Skip();
-    if (IsBlank(c)) break;
-    if (word_.size() == kMaxWordLength) Fail(in, kWordTooLong);
+    if (IsBlank(c)) {
+      reader.SkippedInLine(word_.size());  // before the blank, which may end the line
+      reader.Skip(c);
+      return word_;
+    }
+    reader.SkipUncounted();
+    if (word_.size() == kMaxWordLength) FailAtToken(in, kWordTooLong);
     word_.push_back(static_cast<char>(c));
   }
+  reader.SkippedInLine(word_.size());
   return word_;
 }
 
@@ -177,14 +228,20 @@ std::string FileTools::ReadToken(std::istream& in) {
 // stack. Each nesting level starts with a space as its previous byte. When an
 // inner comment ends, the outer level resumes with the "*" that opened the
 // inner one as its previous byte: a "/" directly after an inner "*/" closes
-// the outer comment too ("/* a /* b *//" is one whole comment).
+// the outer comment too ("/* a /* b *//" is one whole comment). An
+// unterminated comment is reported at its "/*", the two bytes just taken
+// (which never span a line), as the end of the file says nothing about where
+// the comment went wrong.
 void FileTools::SkipComment(std::istream& in) {
-  ByteReader reader(in);
+  Track(in);
+  Place start = position_.Here();
+  start.column = start.column > 2 ? start.column - 2 : 1;
+  ByteReader reader(in, position_);
   std::uint64_t depth = 1;
   int previous = ' ';
   for (;;) {
     const int c = reader.Next();
-    if (c == Traits::eof()) Fail(in, "Unexpected end of file during comment");
+    if (c == Traits::eof()) FailAt(in, start, "Unexpected end of file during comment");
     if (previous == '*' && c == '/') {
       if (--depth == 0) return;
       previous = '*';
@@ -198,19 +255,22 @@ void FileTools::SkipComment(std::istream& in) {
 }
 
 Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool continued) {
+  Track(in);
   // Loops only to step over a format header.
   for (;;) {
     std::string token = ReadToken(in);
+    const Place start = position_.token;
     if (token.empty()) {
       // An open bracket must be closed before the input may end.
-      if (blockdef != nullptr || continued) Fail(in, "Unexpected end of file");
+      if (blockdef != nullptr || continued) FailAtToken(in, "Unexpected end of file");
       return Statement{};
     }
-    if (token == "]") Fail(in, continued ? kCommentBeforeCloseBracket : kStrayCloseBracket);
+    if (token == "]") FailAtToken(in, continued ? kCommentBeforeCloseBracket : kStrayCloseBracket);
 
     if (continued || token == "[") {
       std::string name = continued ? std::move(token) : ReadToken(in);
       Statement statement = ReadBracketItem(in, std::move(name));
+      position_.statement = start;
       if (continued || statement.type != Assignment ||
           Netforge::strcasecmp(statement.name.c_str(), "FORMATVERSION") != 0) {
         return statement;
@@ -224,6 +284,7 @@ Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool 
 
     if (token == "[~") {
       ReadEndTag(in, blockdef);
+      position_.statement = start;
       return Statement{};
     }
     Statement statement;
@@ -233,37 +294,46 @@ Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool 
   }
 }
 
+// Both checks blame the item, the token read last.
+void FileTools::CheckItem(std::istream& in, const std::string& item) {
+  if (item.empty()) FailAtToken(in, "Unexpected end of file");
+  if (IsSpecial(static_cast<unsigned char>(item[0]))) FailAtToken(in, "Unexpected special character");
+}
+
 Statement FileTools::ReadBracketItem(std::istream& in, std::string name) {
   CheckItem(in, name);
   Statement statement;
   statement.type = Tag;
   statement.name = std::move(name);
 
-  ByteReader reader(in);
+  ByteReader reader(in, position_);
   int c = reader.SkipBlanks();
   if (c == ']') {
-    reader.Skip();
+    reader.Skip(c);
     return statement;
   }
   if (c != '=') {
     statement.open = true;
     return statement;
   }
-  reader.Skip();
+  reader.Skip(c);
   statement.type = Assignment;
   statement.value = ReadToken(in);
   CheckItem(in, statement.value);
   c = reader.SkipBlanks();
-  if (c == ']') reader.Skip();
+  if (c == ']') reader.Skip(c);
   else statement.open = true;
   return statement;
 }
 
+// A wrong or misplaced end tag is blamed at its "[~", the token read last on
+// entry; a missing "]" at whatever stands in its place.
 void FileTools::ReadEndTag(std::istream& in, const char* blockdef) {
-  if (blockdef == nullptr) Fail(in, kEndTagOutsideBlock);
+  const Place start = position_.token;
+  if (blockdef == nullptr) FailAt(in, start, kEndTagOutsideBlock);
   const std::string name = ReadToken(in);
-  if (Netforge::strcasecmp(name.c_str(), blockdef) != 0) Fail(in, "Unexpected End Tag");
-  if (ReadToken(in) != "]") Fail(in, "Expected ']'");
+  if (Netforge::strcasecmp(name.c_str(), blockdef) != 0) FailAt(in, start, "Unexpected End Tag");
+  if (ReadToken(in) != "]") FailAtToken(in, "Expected ']'");
 }
 
 // ---- Statement checks ----

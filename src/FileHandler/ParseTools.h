@@ -7,9 +7,18 @@
 // operations (NetworkFile.cpp) and the data set file operations (Filer.cpp)
 // are members of the same class and build on these.
 //
-// Every syntax or content error of a file is thrown as FileTools::Error. A
-// FileTools object keeps only a scratch word buffer, so one object serves one
-// file operation at a time; it needs no set-up.
+// Every syntax or content error of a file is thrown as FileTools::Error, with
+// the line and column where reading stopped. A FileTools object keeps only a
+// scratch word buffer and the line count of the stream it reads, so one
+// object serves one file operation at a time; it needs no set-up.
+//
+// Positions: lines and columns are counted from 1 as bytes are taken from the
+// stream. A line ends with '\n', so a CR LF pair is one line end and a lone
+// CR is an ordinary byte; a column counts bytes, not characters. Counting
+// starts at the read position a stream has when FileTools first reads it (or
+// when BeginReading is called), so a reader that seeks into the middle of a
+// file reports positions relative to that point. Bytes that a caller takes
+// from (or puts back into) the stream itself between two reads are not seen.
 #ifndef NETFORGE_FILEHANDLER_PARSETOOLS_H
 #define NETFORGE_FILEHANDLER_PARSETOOLS_H
 
@@ -41,14 +50,34 @@ struct Statement {
 class FileTools {
  public:
   // Thrown for every syntax and content error of the file layer. Catchers use
-  // |message|; the streams may be gone by the time the error is caught.
+  // |message|, |line| and |column|; the streams may be gone by the time the
+  // error is caught.
+  //
+  // An error found while reading points at the first byte of what did not
+  // fit: the offending token (a word or special character; for an end tag
+  // that does not belong there, its "[~"), or the place just after the last
+  // byte when the input ended too early. A comment that never ends points at
+  // its "/*". An error found in a statement already read (the statement
+  // checks, the number conversions, the content checks of the file
+  // operations) points at the first byte of that statement: its "[", or its
+  // bare word. Errors that come from no read stream have line and column 0.
   struct Error {
     std::string message;
     std::istream* in = nullptr;   // the stream being read, if any
     std::ostream* out = nullptr;  // the stream being written, if any
+    std::int64_t line = 0;        // from 1; 0 when not known
+    std::int64_t column = 0;      // from 1, in bytes; 0 when not known
   };
 
-  // ---- Reading (each throws Error with |in| set on failure) ----
+  // Starts counting lines and columns of |in| anew, its current read
+  // position being line 1, column 1. Reading a stream other than the one last
+  // read starts the count on its own; an operation that opens a file calls
+  // this once before reading it, since a new stream may sit at the address of
+  // the one read before.
+  void BeginReading(std::istream& in);
+
+  // ---- Reading (each throws Error with |in|, |line| and |column| set on
+  // failure) ----
 
   // The next token: a word, one special character of "[]/*=<>", or "[~".
   // Comments are skipped. Returns the empty text at end of input. Blanks are
@@ -126,6 +155,38 @@ class FileTools {
   TKQstructure* IdentifyFile(const char* filename);
 
  private:
+  // A place in the stream being read, both counted from 1.
+  struct Place {
+    std::int64_t line = 1;
+    std::int64_t column = 1;
+  };
+  // The line count of the stream being read. Only bytes taken from the
+  // stream move it; a byte only looked at does not.
+  struct Position {
+    const std::istream* stream = nullptr;  // the stream counted; compared, never used
+    std::int64_t taken = 0;      // bytes taken since counting started
+    std::int64_t line = 1;       // the line of the next byte
+    std::int64_t lineStart = 0;  // |taken| when |line| began
+    Place token;                 // first byte of the last token read
+    Place statement;             // first byte of the last statement read
+
+    Place Here() const { return Place{line, taken - lineStart + 1}; }
+  };
+
+  // Throws Error with |message|, pointing at the start of the last statement
+  // read (or the last token read on its own). The network and data set file
+  // operations report through it, so their errors carry positions too.
+  [[noreturn]] void Fail(std::istream& in, std::string message);
+  // Throws Error pointing at the first byte of the last token read.
+  [[noreturn]] void FailAtToken(std::istream& in, std::string message);
+  [[noreturn]] void FailAt(std::istream& in, Place place, std::string message);
+  // Starts a new count when |in| is not the stream counted.
+  void Track(std::istream& in) {
+    if (position_.stream != &in) BeginReading(in);
+  }
+
+  // A statement's name or value must be a word.
+  void CheckItem(std::istream& in, const std::string& item);
   // The rest of a bracket item whose |name| has been read: a Tag, or an
   // Assignment with its value; open when the bracket does not close after it.
   Statement ReadBracketItem(std::istream& in, std::string name);
@@ -133,7 +194,8 @@ class FileTools {
   void ReadEndTag(std::istream& in, const char* blockdef);
   static bool IsAssignment(const Statement& statement, const char* key);
 
-  std::string word_;  // scratch buffer in which ReadToken assembles a word
+  std::string word_;    // scratch buffer in which ReadToken assembles a word
+  Position position_;   // where reading stands in the stream being read
 };
 
 #endif  // NETFORGE_FILEHANDLER_PARSETOOLS_H

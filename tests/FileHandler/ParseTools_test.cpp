@@ -443,3 +443,140 @@ TEST(FileTools, IgnoresTheLocale) {
   EXPECT_EQ(tools.ParseNumber(in, "2,5"), 2.0);
   EXPECT_EQ(tools.ParseInteger(in, "1.234"), 1);
 }
+
+namespace {
+
+// Runs |read| and returns the error it throws as "message @line:column", or
+// "no error".
+template <typename Read>
+std::string PlaceOf(Read read) {
+  try {
+    read();
+  } catch (const FileTools::Error& error) {
+    return error.message + " @" + std::to_string(error.line) + ":" + std::to_string(error.column);
+  }
+  return "no error";
+}
+
+// Reads statements of |text| to the end, continuing open brackets, and
+// returns the place of the error that stops it.
+std::string ReadingErrorAt(const std::string& text, const char* blockdef = nullptr) {
+  std::istringstream in(text);
+  FileTools tools;
+  return PlaceOf([&] {
+    bool continued = false;
+    for (;;) {
+      const Statement statement = tools.ReadStatement(in, blockdef, continued);
+      if (statement.type == End) return;
+      continued = statement.open;
+    }
+  });
+}
+
+// Reads statements of |text| and converts every value and bare word to a
+// number, as the readers of weights do.
+std::string NumberErrorAt(const std::string& text) {
+  std::istringstream in(text);
+  FileTools tools;
+  return PlaceOf([&] {
+    for (;;) {
+      const Statement statement = tools.ReadStatement(in, "Block", false);
+      if (statement.type == End) return;
+      if (statement.type == Token) tools.GetNumberToken(statement, in);
+      if (statement.type == Assignment) tools.GetNumber(statement, in, statement.name.c_str());
+    }
+  });
+}
+
+}  // namespace
+
+TEST(FileTools, ErrorPositionsPointAtTheOffendingToken) {
+  // A wrong end tag is blamed at its "[~".
+  EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n  [~Network]\n", "Layer"), "Unexpected End Tag @3:3");
+  EXPECT_EQ(ReadingErrorAt("[A = 1]\n\n\t[~Layer]", nullptr), "Unexpected End Tag outside of a block @3:2");
+  // A missing "]" at what stands in its place.
+  EXPECT_EQ(ReadingErrorAt("[~Layer\n   x]", "Layer"), "Expected ']' @2:4");
+  // A stray "]" after lines ending in CR LF: the CR is no line end of its own.
+  EXPECT_EQ(ReadingErrorAt("[A = 1]\r\n[B = 2]\r\n  ]\r\n"), "Unexpected ']' where a statement must begin @3:3");
+  EXPECT_EQ(ReadingErrorAt("[A = 1\r\n /* c */ ]"),
+            "Unexpected ']': no comment may stand before a statement's ']' @2:10");
+  // A special character where a name or value must be.
+  EXPECT_EQ(ReadingErrorAt("[A = 1]\n[B =\n\n    = 2]"), "Unexpected special character @4:5");
+  // Columns count bytes: the two bytes of an "é" (blanks to the reader) count two.
+  EXPECT_EQ(ReadingErrorAt("\xC3\xA9 ]"), "Unexpected ']' where a statement must begin @1:4");
+  // A word over the limit at its first byte.
+  EXPECT_EQ(ReadingErrorAt("[A = 1]\n  " + std::string((std::size_t{1} << 20) + 1, 'w')),
+            "Word longer than 1048576 characters @2:3");
+}
+
+TEST(FileTools, ErrorPositionAtEndOfInputIsJustAfterTheLastByte) {
+  EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n[Function = ", "Layer"), "Unexpected end of file @3:13");
+  EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n[Open", "Layer"), "Unexpected end of file @3:6");
+  EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n", "Layer"), "Unexpected end of file @3:1");
+  EXPECT_EQ(ReadingErrorAt("[A\r\n\r\n"), "Unexpected end of file @3:1");
+  EXPECT_EQ(ReadingErrorAt("", "Layer"), "Unexpected end of file @1:1");
+}
+
+TEST(FileTools, ErrorPositionsAcrossCommentsSpanningLines) {
+  // A comment that never ends is blamed at its "/*", however far it runs.
+  std::string text = "[A = 1]\n  x /* one\n";
+  for (int i = 0; i < 100; ++i) text += "  line /* nested */ of a comment\n";
+  EXPECT_EQ(ReadingErrorAt(text), "Unexpected end of file during comment @2:5");
+  EXPECT_EQ(ReadingErrorAt("/*"), "Unexpected end of file during comment @1:1");
+  // Lines inside a finished comment count like any others.
+  EXPECT_EQ(ReadingErrorAt("/* a\nb /* c\r\nd */ e\n*/ [X] ]"), "Unexpected ']' where a statement must begin @4:8");
+}
+
+TEST(FileTools, ErrorPositionsOfChecksPointAtTheStatement) {
+  // A number expected in a value: the statement's "[".
+  EXPECT_EQ(NumberErrorAt("[Bias = 1]\n[Weight =\nhalf]\n"), "number-expected @2:1");
+  EXPECT_EQ(NumberErrorAt("[Bias = 1] [Weight = x0.5]\n"), "number-expected @1:12");
+  // A bare word: the word itself.
+  EXPECT_EQ(NumberErrorAt("0.5 -1\r\n  1e3 zero 2\n"), "number-expected @2:7");
+  // The format header.
+  EXPECT_EQ(ReadingErrorAt("\n [FormatVersion = new]"), "number-expected @2:2");
+  EXPECT_EQ(ReadingErrorAt("\n\n[FormatVersion\n = 2.0]"), "Illegal Format Version @3:1");
+
+  // The statement checks blame the statement read last.
+  FileTools tools;
+  std::istringstream in("[Network]\n  [NumberOfLayers = three]\n");
+  const Statement tag = tools.ReadStatement(in, nullptr, false);
+  EXPECT_EQ(PlaceOf([&] { tools.ExpectBlock(tag, in, "Layer"); }), "[Layer] expected @1:1");
+  const Statement layers = tools.ReadStatement(in, "Network", false);
+  EXPECT_EQ(PlaceOf([&] { tools.GetInteger(layers, in, "NumberOfLayers"); }), "integer-expected @2:3");
+  EXPECT_EQ(PlaceOf([&] { tools.ExpectEnd(layers, in); }), "End Tag expected @2:3");
+
+  // A token read on its own counts as the statement.
+  std::istringstream words("one\n two");
+  tools.ReadToken(words);
+  const std::string two = tools.ReadToken(words);
+  EXPECT_EQ(PlaceOf([&] { tools.ParseInteger(words, two.c_str()); }), "integer-expected @2:2");
+}
+
+TEST(FileTools, ErrorPositionsStartAgainForEachStream) {
+  FileTools tools;
+  std::istringstream first("\n\n\n[A = 1]");
+  tools.ReadStatement(first, nullptr, false);
+  // Another stream is counted from its start.
+  std::istringstream second("  ]");
+  EXPECT_EQ(PlaceOf([&] { tools.ReadStatement(second, nullptr, false); }),
+            "Unexpected ']' where a statement must begin @1:3");
+  // A check on a stream not read yet points at its start.
+  std::istringstream third("x");
+  EXPECT_EQ(PlaceOf([&] { tools.ParseNumber(third, "x"); }), "number-expected @1:1");
+
+  // The same stream read again after a seek: BeginReading counts from the
+  // read position, which becomes line 1, column 1.
+  std::istringstream in("[A = 1]\n[B = 2]\n[C = 3] ]");
+  tools.BeginReading(in);
+  tools.ReadStatement(in, nullptr, false);
+  in.seekg(8);
+  tools.BeginReading(in);
+  tools.ReadStatement(in, nullptr, false);
+  EXPECT_EQ(PlaceOf([&] { tools.ReadStatement(in, nullptr, false); tools.ReadStatement(in, nullptr, false); }),
+            "Unexpected ']' where a statement must begin @2:9");
+
+  // An error not built by reading carries no position.
+  EXPECT_EQ(FileTools::Error{}.line, 0);
+  EXPECT_EQ(FileTools::Error{}.column, 0);
+}

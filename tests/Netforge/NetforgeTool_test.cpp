@@ -2,14 +2,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -167,6 +170,15 @@ TEST_F(NetforgeTool, OverlongWords) {
                     "Bias value longer than 15 characters\n");
 }
 
+TEST_F(NetforgeTool, UnreadableSeed) {
+  const std::string head = "Layers = 1\nLayerSize = 2\n";
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = 4294967296\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = -1\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed = now\n"), "Seed value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn(head + "Seed ="), "Seed value missing or invalid\n");
+  EXPECT_SUCCEEDS(RunOn(head + "Seed = 4294967295\n"));
+}
+
 namespace {
 
 // The weights of every matrix row of a network file, in file order.
@@ -285,4 +297,50 @@ TEST_F(NetforgeTool, NetworkTooLargeEndsWithAMessage) {
   // 200 million weights take about 1.8 GB.
   EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 10000 10000 10000\n", "ulimit -v 524288"),
                     "Network too large: not enough memory\n");
+}
+
+TEST_F(NetforgeTool, SeedMakesTheRunReproducible) {
+  const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\n";
+  WriteFile("seeded.par", settings + "Seed = 12345\nFileName = seeded.wgt\n");
+  EXPECT_SUCCEEDS(Run({"seeded.par"}));
+  const std::string first = ReadAll(dir_ / "seeded.wgt");
+  EXPECT_GT(first.size(), 1000u);
+
+  // Seconds later the clock has moved on; the seed has not.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_SUCCEEDS(Run({"seeded.par"}));
+  EXPECT_EQ(ReadAll(dir_ / "seeded.wgt"), first);
+
+  // Another seed, another network of the same shape.
+  WriteFile("other.par", settings + "Seed = 12346\nFileName = other.wgt\n");
+  EXPECT_SUCCEEDS(Run({"other.par"}));
+  const std::string other = ReadAll(dir_ / "other.wgt");
+  EXPECT_NE(other, first);
+  EXPECT_GT(other.size(), 1000u);
+}
+
+TEST_F(NetforgeTool, WithoutSeedTheClockSeeds) {
+  const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\n";
+  WriteFile("clock.par", settings + "FileName = clock.wgt\n");
+
+  // A seed equal to the clock's second gives exactly the clock-seeded file.
+  bool compared = false;
+  for (int attempt = 0; attempt < 10 && !compared; ++attempt) {
+    const std::time_t now = std::time(nullptr);
+    std::string seed;
+    Netforge::AppendLong(seed, static_cast<long>(static_cast<std::uint32_t>(now)));
+    WriteFile("seeded.par", settings + "Seed = " + seed + "\nFileName = seeded.wgt\n");
+    EXPECT_SUCCEEDS(Run({"clock.par"}));
+    EXPECT_SUCCEEDS(Run({"seeded.par"}));
+    if (std::time(nullptr) != now) continue;  // the clock moved on during the runs
+    EXPECT_EQ(ReadAll(dir_ / "clock.wgt"), ReadAll(dir_ / "seeded.wgt"));
+    compared = true;
+  }
+  if (!compared) ADD_FAILURE() << "no two runs within one second";
+
+  // Runs seconds apart without a seed differ.
+  const std::string first = ReadAll(dir_ / "clock.wgt");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_SUCCEEDS(Run({"clock.par"}));
+  EXPECT_NE(ReadAll(dir_ / "clock.wgt"), first);
 }

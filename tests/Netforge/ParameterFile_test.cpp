@@ -230,3 +230,32 @@ TEST(ParameterFile, ValidatesInOrder) {
   EXPECT_EQ(Check("Layers = 1 LayerSize = 1 MaxWeight = -6"), "MaxWeight must be > MinWeight");
   EXPECT_EQ(Check("Layers = 1 LayerSize = 1 MinWeight = 4.9"), "");
 }
+
+TEST(ParameterFile, ReadsAnUnsignedThirtyTwoBitSeed) {
+  EXPECT_FALSE(Read("Layers = 1 LayerSize = 1").settings.seed.has_value());
+  EXPECT_EQ(Read("Seed = 42").settings.seed, 42u);
+  EXPECT_EQ(Read("sEED : 0").settings.seed, 0u);
+  EXPECT_EQ(Read("Seed = 4294967295").settings.seed, 4294967295u);
+  EXPECT_EQ(Read("Seed = +7").settings.seed, 7u);
+  EXPECT_EQ(Read("Seed = 5 Seed = 6").settings.seed, 6u);  // the last one counts
+  // "Seeds" is no keyword: skipped like any other word.
+  EXPECT_FALSE(Read("Seeds = 5").settings.seed.has_value());
+
+  // Out of range or no whole number: refused, never wrapped.
+  const char* message = "Seed value missing or invalid";
+  EXPECT_EQ(Read("Seed = 4294967296").message, message);
+  EXPECT_EQ(Read("Seed = 99999999999999999999").message, message);
+  EXPECT_EQ(Read("Seed = -1").message, message);
+  EXPECT_EQ(Read("Seed = 12ab").message, message);
+  EXPECT_EQ(Read("Seed = 1.5").message, message);
+  EXPECT_EQ(Read("Seed = random").message, message);
+  EXPECT_EQ(Read(std::string("Seed = 1\0", 9)).message, message);
+  EXPECT_EQ(Read("Seed").message, message);
+  EXPECT_EQ(Read("Seed =").message, message);
+  EXPECT_EQ(Read("Seed = " + std::string(256, '1')).message, "Seed value longer than 255 characters");
+
+  // A refused seed stops the reading like any other unreadable value.
+  ReadResult r = Read("Seed = x FileName = late.wgt");
+  EXPECT_EQ(r.settings.fileName, "new.wgt");
+  EXPECT_FALSE(r.settings.seed.has_value());
+}

@@ -42,7 +42,9 @@ void Generate(const GenerationSettings& settings) {
   CheckWeightCount(settings);
   std::unique_ptr<TMLPNetwork> network(
       new TMLPNetwork(settings.layers, settings.layerSizes.data(), settings.bias));
-  srand(static_cast<unsigned>(time(nullptr)));
+  // A seed from the parameter file makes the run reproducible; otherwise the
+  // clock in seconds seeds it, so runs within one second write the same file.
+  srand(settings.seed ? *settings.seed : static_cast<unsigned>(time(nullptr)));
   network->Randomize(static_cast<double>(settings.minWeight), static_cast<double>(settings.maxWeight));
   FileTools tools;
   tools.SaveNetwork(settings.fileName.c_str(), network.get(), nullptr);

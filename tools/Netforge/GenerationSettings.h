@@ -6,6 +6,8 @@
 #ifndef NETFORGE_TOOL_GENERATIONSETTINGS_H
 #define NETFORGE_TOOL_GENERATIONSETTINGS_H
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,10 @@ struct GenerationSettings {
   float minWeight = -5.0f;      // "MinWeight": lower end of the initial weights
   float maxWeight = 5.0f;       // "MaxWeight": upper end of the initial weights
   std::string fileName = "new.wgt";  // "FileName": the network file to write
+  // "Seed": the value the random generator is seeded with, so that one
+  // parameter file always gives the same network file; without it the run
+  // seeds with the clock.
+  std::optional<std::uint32_t> seed;
 };
 
 #endif  // NETFORGE_TOOL_GENERATIONSETTINGS_H

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <istream>
@@ -20,6 +21,7 @@ constexpr const char* kBias = "Bias";
 constexpr const char* kMinWeight = "MinWeight";
 constexpr const char* kMaxWeight = "MaxWeight";
 constexpr const char* kFileName = "FileName";
+constexpr const char* kSeed = "Seed";
 
 // The white space of the "C" locale: what separates words in every locale.
 bool IsBlank(int c) {
@@ -50,6 +52,18 @@ bool WordToInt(const std::string& word, int& value) {
   if (Netforge::ScanLong(word.c_str(), scanned, INT_MIN, INT_MAX, &end) != Netforge::ScanResult::kOk) return false;
   if (end != word.c_str() + word.size()) return false;
   value = static_cast<int>(scanned);
+  return true;
+}
+
+// A seed is an unsigned 32-bit value; a negative or larger number is refused
+// rather than wrapped, so that each accepted text names one seed.
+bool WordToSeed(const std::string& word, std::uint32_t& value) {
+  static_assert(LONG_MAX >= UINT32_MAX, "a long must hold every seed");
+  long scanned = 0;
+  const char* end = nullptr;
+  if (Netforge::ScanLong(word.c_str(), scanned, 0, UINT32_MAX, &end) != Netforge::ScanResult::kOk) return false;
+  if (end != word.c_str() + word.size()) return false;
+  value = static_cast<std::uint32_t>(scanned);
   return true;
 }
 
@@ -99,6 +113,7 @@ class Reader {
   std::string ReadBias();
   std::string ReadWeight(const char* keyword, float& weight);
   std::string ReadFileName();
+  std::string ReadSeed();
 
   std::istream& in_;
   GenerationSettings& settings_;
@@ -174,6 +189,7 @@ std::string Reader::ReadSetting(const std::string& keyword) {
   if (Matches(keyword, kMinWeight)) return ReadWeight(kMinWeight, settings_.minWeight);
   if (Matches(keyword, kMaxWeight)) return ReadWeight(kMaxWeight, settings_.maxWeight);
   if (Matches(keyword, kFileName)) return ReadFileName();
+  if (Matches(keyword, kSeed)) return ReadSeed();
   return {};  // not a keyword: skipped
 }
 
@@ -233,6 +249,16 @@ std::string Reader::ReadFileName() {
   // A zero byte would silently cut the name short when the file is opened.
   if (word.find('\0') != std::string::npos) return MissingOrInvalid(kFileName);
   settings_.fileName = std::move(word);
+  return {};
+}
+
+std::string Reader::ReadSeed() {
+  std::string word;
+  std::string message = ReadValueWord(kSeed, kMaxWordLength, "Seed value", word);
+  if (!message.empty()) return message;
+  std::uint32_t seed = 0;
+  if (!WordToSeed(word, seed)) return MissingOrInvalid(kSeed);
+  settings_.seed = seed;
   return {};
 }
 

@@ -1,8 +1,8 @@
 // The parameter file of the Netforge tool: reading and validation.
 //
-// A parameter file is a sequence of words separated by white space. Six
+// A parameter file is a sequence of words separated by white space. Seven
 // keywords, matched ignoring letter case ("Layers", "LayerSize", "Bias",
-// "MinWeight", "MaxWeight", "FileName"), are each followed by a one-character
+// "MinWeight", "MaxWeight", "FileName", "Seed"), are each followed by a one-character
 // separator (normally "=", its value is not checked) and their value; every
 // other word is skipped without a message, and a keyword given twice keeps
 // its last value. ReadParameterFile turns such a stream into
@@ -39,6 +39,10 @@ inline constexpr std::size_t kMaxFileNameLength = 255;
 // the first word that does not begin like a number, and that word is read on
 // as an ordinary word. A short list is left for ValidateSettings to report.
 // Sizes beyond the final layer count are dropped at the end.
+//
+// "Seed" takes a whole number from 0 to 4294967295 (a sign is allowed, as in
+// "+7" or "-0"); anything else, a negative number included, is reported
+// rather than wrapped into range.
 //
 // Numbers are read in the "C" format whatever the locale of |in| or of the
 // program; the stream's locale is left as it was. Returns the empty text on
