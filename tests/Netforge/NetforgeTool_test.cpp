@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "Common/NumberText.h"
 
 namespace fs = std::filesystem;
 
@@ -47,8 +51,10 @@ class NetforgeTool : public ::testing::Test {
 
   // Runs the tool in the test folder with |args| (single-quoted for the
   // shell), standard output and standard error captured separately.
-  RunResult Run(const std::vector<std::string>& args) {
-    std::string command = "cd '" + dir_.string() + "' && '" NETFORGE_TOOL_PATH "'";
+  // |limits| is a shell command run first in the same shell, e.g. a ulimit.
+  RunResult Run(const std::vector<std::string>& args, const std::string& limits = "") {
+    std::string command = limits.empty() ? "" : limits + " && ";
+    command += "cd '" + dir_.string() + "' && '" NETFORGE_TOOL_PATH "'";
     for (const std::string& arg : args) command += " '" + arg + "'";
     command += " >stdout.txt 2>stderr.txt </dev/null";
     const int raw = std::system(command.c_str());
@@ -62,9 +68,9 @@ class NetforgeTool : public ::testing::Test {
   }
 
   // Writes |text| as "test.par" and runs the tool on it.
-  RunResult RunOn(const std::string& text) {
+  RunResult RunOn(const std::string& text, const std::string& limits = "") {
     WriteFile("test.par", text);
-    return Run({"test.par"});
+    return Run({"test.par"}, limits);
   }
 
   fs::path dir_;
@@ -159,4 +165,119 @@ TEST_F(NetforgeTool, OverlongWords) {
                     "FileName longer than 255 characters\n");
   EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 1\nBias = " + std::string(16, 't') + "\n"),
                     "Bias value longer than 15 characters\n");
+}
+
+namespace {
+
+// The weights of every matrix row of a network file, in file order.
+std::vector<double> MatrixWeights(const std::string& text) {
+  std::vector<double> weights;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '[' || line[0] == '/') continue;
+    std::istringstream cells(line.substr(0, line.find("/*")));
+    std::string cell;
+    while (cells >> cell) {
+      double value = 0;
+      if (cell != "T" && Netforge::ScanDouble(cell.c_str(), value) == Netforge::ScanResult::kOk) {
+        weights.push_back(value);
+      }
+    }
+  }
+  return weights;
+}
+
+bool UnderAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+TEST_F(NetforgeTool, WritesTheNetworkToNewWgtByDefault) {
+  EXPECT_SUCCEEDS(RunOn(kValid));
+  const std::string text = ReadAll(dir_ / "new.wgt");
+  EXPECT_EQ(text.substr(0, 60), "[FormatVersion = 1.0]\n\n[NeuralNetwork]\n[NetworkType = MLP]\n\n");
+  EXPECT_NE(text.find("[NumberOfLayers = 4]\n[InputLayer = 1]\n[OutputLayer = 3]\n"
+                      "[NumberOfInputs = 2]\n[NumberOfOutputs = 1]\n[BiasLayer = 0]\n"),
+            std::string::npos);
+  // The blocks, bias blocks first.
+  std::vector<std::size_t> positions;
+  for (const char* pair : {"[LayerFrom = 0]\n[LayerTo = 2]", "[LayerFrom = 0]\n[LayerTo = 3]",
+                           "[LayerFrom = 1]\n[LayerTo = 2]", "[LayerFrom = 2]\n[LayerTo = 3]"}) {
+    positions.push_back(text.find(pair));
+    EXPECT_NE(positions.back(), std::string::npos) << pair;
+  }
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  const std::vector<double> weights = MatrixWeights(text);
+  EXPECT_EQ(weights.size(), 13u);
+  for (double weight : weights) {
+    EXPECT_GE(weight, -0.5);
+    EXPECT_LT(weight, 0.5);
+  }
+  EXPECT_SUCCEEDS(RunOn("Layers = 2\nLayerSize = 3 2\nFileName = other.wgt\n"));
+  EXPECT_TRUE(fs::exists(dir_ / "other.wgt"));
+}
+
+TEST_F(NetforgeTool, OneLayerHasNoConnectionBlock) {
+  EXPECT_SUCCEEDS(RunOn("Layers = 1\nLayerSize = 3\nBias = true\n"));
+  const std::string text = ReadAll(dir_ / "new.wgt");
+  EXPECT_EQ(text.find("[ConnectionLayer]"), std::string::npos);
+  EXPECT_NE(text.find("[NumberOfLayers = 2]"), std::string::npos);
+  const std::string end = "[~Layer]\n\n[~NeuralNetwork]\n";
+  EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}
+
+TEST_F(NetforgeTool, RunsInTheSameSecondWriteTheSameFile) {
+  const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\nFileName = ";
+  WriteFile("first.par", settings + "first.wgt\n");
+  WriteFile("second.par", settings + "second.wgt\n");
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const std::time_t before = std::time(nullptr);
+    EXPECT_SUCCEEDS(Run({"first.par"}));
+    EXPECT_SUCCEEDS(Run({"second.par"}));
+    if (std::time(nullptr) != before) continue;  // the clock moved on between the runs
+    const std::string first = ReadAll(dir_ / "first.wgt");
+    EXPECT_GT(first.size(), 1000u);
+    EXPECT_EQ(first, ReadAll(dir_ / "second.wgt"));
+    return;
+  }
+  ADD_FAILURE() << "no two runs within one second";
+}
+
+TEST_F(NetforgeTool, UnwritableNetworkFileIsReportedOnStandardOutput) {
+  RunResult result = RunOn("Layers = 2\nLayerSize = 2 1\nFileName = missing/net.wgt\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "Error on File Open\n");
+  EXPECT_EQ(result.err, "");
+  if (fs::exists("/dev/full")) {
+    result = RunOn("Layers = 2\nLayerSize = 2 1\nFileName = /dev/full\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error writing network file\n");
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST_F(NetforgeTool, NetworkTooLargeEndsWithAMessage) {
+  const char* message = "Network too large: more than 2147483647 weights\n";
+  // Each block alone overflows an int; then blocks that fit alone but not
+  // together (about 29 GB in all).
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 100000 100000 100000\n"), message);
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 40000 40000 40000\nBias = true\n"), message);
+  EXPECT_FALSE(fs::exists(dir_ / "new.wgt"));
+  if (UnderAddressSanitizer()) return;  // the sanitizer needs more address space than the limit allows
+  // Fits the count but not the address space given to the run (512 MiB):
+  // 200 million weights take about 1.8 GB.
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 10000 10000 10000\n", "ulimit -v 524288"),
+                    "Network too large: not enough memory\n");
 }
