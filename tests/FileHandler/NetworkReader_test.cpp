@@ -10,11 +10,16 @@
 #include <string>
 #include <vector>
 
+#include <cstdlib>
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "Common/NumberText.h"
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/TConnectedConnections.h"
+#include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
 
 namespace {
@@ -593,6 +598,205 @@ TEST(FileTools, ReadNetworkReadsStreamsThatCannotSeek) {
     EXPECT_EQ(error.message, ErrorOf(text.substr(0, 600)));
     EXPECT_EQ(error.in, &brokenIn);
   }
+}
+
+// ---- Round trips ----
+
+std::string Write(TBasicNetwork& network) {
+  std::ostringstream out;
+  FileTools tools;
+  tools.WriteNetwork(out, &network, nullptr);
+  return out.str();
+}
+
+TEST(FileTools, ReadNetworkThenWriteNetworkReproducesTheExamples) {
+  for (const char* name : {"xor.wgt", "sparse.wgt", "connected.wgt"}) {
+    const std::string text = ExampleText(name);
+    EXPECT_EQ(Write(*Read(text)), text) << name;
+  }
+}
+
+// Builds random networks of every kind the writer handles.
+class RandomNetworks {
+ public:
+  explicit RandomNetworks(unsigned seed) : rng_(seed) { std::srand(seed); }
+
+  int Below(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
+  double Value() { return std::uniform_real_distribution<double>(-3, 3)(rng_); }
+
+  std::unique_ptr<TBasicNetwork> Mlp() {
+    const int numLayers = 1 + Below(4);
+    std::vector<int> sizes;
+    for (int k = 0; k < numLayers; ++k) sizes.push_back(1 + Below(6));
+    auto network = std::make_unique<TMLPNetwork>(numLayers, sizes.data(), Chance(0.7));
+    network->Randomize(-2, 2);
+    for (int k = 2; k <= numLayers; ++k) VaryNeurons(*network->layers[k]);
+    EditBlocks(*network);
+    return network;
+  }
+
+  // Layer 0 is the input layer; the other layers are Simple or Gain, some
+  // empty; pairs are connected at random, forwards, backwards and to
+  // themselves, by pruneable or fully connected blocks.
+  std::unique_ptr<TBasicNetwork> Basic() {
+    const int numLayers = 2 + Below(4);
+    auto network = std::make_unique<TBasicNetwork>(numLayers);
+    TBasicNetwork* net = network.get();
+    net->SetLayer(0, new TSimpleInputLayer(net, 0, 1 + Below(5)));
+    for (int k = 1; k < numLayers; ++k) {
+      const int size = Chance(0.1) ? 0 : 1 + Below(7);
+      if (Chance(0.5)) {
+        net->SetLayer(k, new TGainLayer(net, k, size, 1.0));
+      } else {
+        net->SetLayer(k, new TSimpleLayer(net, k, size));
+      }
+      VaryNeurons(*net->layers[k]);
+    }
+    net->inLayer = 0;
+    for (int from = 0; from < numLayers; ++from) {
+      for (int to = 0; to < numLayers; ++to) {
+        if (!Chance(from < to ? 0.6 : 0.15)) continue;
+        if (Chance(0.25)) {
+          net->InstallConnections(new TConnectedConnections(net, from, to));
+        } else {
+          net->Connect(from, to);
+        }
+      }
+    }
+    net->Randomize(-2, 2);
+    EditBlocks(*net);
+    return network;
+  }
+
+  std::unique_ptr<TBasicNetwork> Connected() {
+    const int numLayers = 2 + Below(3);
+    std::vector<int> sizes;
+    for (int k = 0; k < numLayers; ++k) sizes.push_back(1 + Below(5));
+    auto network = std::make_unique<TConnectedNetwork>(numLayers, sizes.data());
+    for (int k = 0; k < numLayers; ++k) {
+      if (k != network->inLayer) VaryNeurons(*network->layers[k]);
+    }
+    for (int to = 1; to < numLayers; ++to) {
+      for (int from = 0; from < to; ++from) {
+        if (from == to - 1 || Chance(0.5)) network->Connect(from, to);
+      }
+    }
+    network->Randomize(-2, 2);
+    return network;
+  }
+
+ private:
+  // One function for the layer or one per neuron; one gain or one per neuron.
+  void VaryNeurons(TBasicLayer& layer) {
+    static const ActFunction plain[] = {LinearFunction, SaturatedLinearFunction, SigmoidFunction, TanhFunction};
+    static const ActFunction gain[] = {LinearGainFunction, SigmoidGainFunction, TanhGainFunction};
+    const bool isGain = std::string(layer.GetTypeName()) == "Gain";
+    auto pick = [&]() { return isGain && Chance(0.5) ? gain[Below(3)] : plain[Below(4)]; };
+    if (Chance(0.5)) {
+      layer.SetActivationFunction(pick());
+    } else {
+      for (int i = 0; i < layer.numNeurons; ++i) layer.GetNeuron(i)->SetActivationFunction(pick());
+    }
+    if (!isGain) return;
+    const double shared = Value();
+    const bool perNeuron = Chance(0.5);
+    for (int i = 0; i < layer.numNeurons; ++i) {
+      const double value = perNeuron ? Value() : shared;
+      layer.GetNeuron(i)->SetParameters(&value);
+    }
+  }
+
+  // Prunes and freezes connections of the pruneable blocks, so that blocks
+  // end up dense (a matrix) or sparse (a weight list).
+  void EditBlocks(TBasicNetwork& network) {
+    for (TBasicConnections* block : network.priv_conns) {
+      if (std::string(block->GetConnectionsNType()) != "Pruneable") continue;
+      const double prune = std::vector<double>{0, 0, 0.3, 0.7, 0.9, 1}[static_cast<std::size_t>(Below(6))];
+      const double freeze = Chance(0.5) ? 0 : 0.3;
+      const int nFrom = network.layers[block->fromLayer]->numNeurons;
+      const int nTo = network.layers[block->toLayer]->numNeurons;
+      for (int f = 0; f < nFrom; ++f) {
+        for (int t = 0; t < nTo; ++t) {
+          if (Chance(prune)) block->PruneConnection(f, t);
+          if (Chance(freeze)) block->SetUnTrainable(f, t);
+        }
+      }
+    }
+  }
+
+  std::mt19937 rng_;
+};
+
+// The same structure and, to the precision of the file, the same values.
+void ExpectSameNetwork(TBasicNetwork& a, TBasicNetwork& b) {
+  ASSERT_EQ(std::string(a.GetNetworkType()), b.GetNetworkType());
+  ASSERT_EQ(a.numLayers, b.numLayers);
+  EXPECT_EQ(a.inLayer, b.inLayer);
+  EXPECT_EQ(a.outLayer, b.outLayer);
+  for (int k = 0; k < a.numLayers; ++k) {
+    TBasicLayer* la = a.layers[k];
+    TBasicLayer* lb = b.layers[k];
+    ASSERT_EQ(std::string(la->GetTypeName()), lb->GetTypeName());
+    ASSERT_EQ(la->numNeurons, lb->numNeurons);
+    for (int i = 0; i < la->numNeurons; ++i) {
+      EXPECT_EQ(la->GetNeuron(i)->GetActivationFunction(), lb->GetNeuron(i)->GetActivationFunction());
+      double pa = 0;
+      double pb = 0;
+      if (la->GetNeuron(i)->GetNumParameters() == 1) {
+        la->GetNeuron(i)->GetParameters(&pa);
+        lb->GetNeuron(i)->GetParameters(&pb);
+      }
+      EXPECT_NEAR(pa, pb, 1e-14);
+    }
+  }
+  for (std::size_t i = 0; i < a.priv_conns.size(); ++i) {
+    TBasicConnections* ba = a.priv_conns[i];
+    TBasicConnections* bb = b.priv_conns[i];
+    ASSERT_EQ(std::string(ba->GetConnectionsNType()), bb->GetConnectionsNType());
+    if (!ba->IsConnected()) continue;
+    for (int f = 0; f < a.layers[ba->fromLayer]->numNeurons; ++f) {
+      for (int t = 0; t < a.layers[ba->toLayer]->numNeurons; ++t) {
+        ASSERT_EQ(ba->IsValid(f, t), bb->IsValid(f, t));
+        if (!ba->IsValid(f, t)) continue;
+        EXPECT_EQ(ba->IsTrainable(f, t), bb->IsTrainable(f, t));
+        EXPECT_NEAR(ba->Weight(f, t), bb->Weight(f, t), 1e-14);
+      }
+    }
+  }
+}
+
+void ExpectRoundTrip(TBasicNetwork& original, unsigned seed) {
+  SCOPED_TRACE(seed);
+  const std::string text = Write(original);
+  NetworkPtr copy = Read(text);
+  ASSERT_EQ(Write(*copy), text);
+  ExpectSameNetwork(original, *copy);
+  std::mt19937 rng(seed);
+  std::vector<double> input(static_cast<std::size_t>(original.layers[original.inLayer]->numNeurons));
+  for (double& x : input) x = std::uniform_real_distribution<double>(-1, 1)(rng);
+  const std::vector<double> expected = Recall(original, input);
+  const std::vector<double> actual = Recall(*copy, input);
+  ASSERT_EQ(expected.size(), actual.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(expected[i], actual[i], 1e-9);
+}
+
+TEST(FileTools, ReadNetworkReadsBackWhatWriteNetworkWrites) {
+  // Every form of the file must have come up in the random networks.
+  std::vector<std::string> forms = {"[NetworkType = MLP]", "[NetworkType = Basic]", "[NetworkType = Connected]",
+                                    "[WeightList]", "UnTrainable ]", "[Matrix Weights TrainableInfo ]",
+                                    "F ", "[Matrix Weights ]", "[Neurons]", "[All Gain=", "[BiasLayer = 0]",
+                                    "[NumberOfNeurons = 0]", "-gain"};
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    RandomNetworks random(seed);
+    NetworkPtr networks[] = {random.Mlp(), random.Basic(), random.Connected()};
+    for (NetworkPtr& network : networks) {
+      ExpectRoundTrip(*network, seed);
+      const std::string text = Write(*network);
+      std::erase_if(forms, [&](const std::string& form) { return text.find(form) != std::string::npos; });
+    }
+  }
+  EXPECT_TRUE(forms.empty()) << forms.front();
 }
 
 }  // namespace
