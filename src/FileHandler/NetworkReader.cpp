@@ -25,7 +25,9 @@
 //   - a Layer block that ends before its type and neuron count, negative
 //     neuron counts, a Matrix bracket with more than nine items, a flag cell
 //     other than T/F for an existing connection, and "-" cells, "F" flags or
-//     "UnTrainable" entries in a FullyConnected block.
+//     "UnTrainable" entries in a FullyConnected block;
+//   - a stream whose buffer fails to read (a folder opened as a file):
+//     "Error on File Read".
 //
 // Size limits. The counts in a file decide how much memory the network takes
 // before the content that fills it is read, so a short file could otherwise
@@ -44,7 +46,9 @@
 // whose neurons have no lines of their own: about seven million possible
 // connections or a million neurons for a file of a few hundred bytes, more
 // for a longer file. Larger counts fail with "Network too large for the size
-// of its file" before anything is allocated.
+// of its file" before anything is allocated; a block of more than INT_MAX
+// possible connections, which the model cannot address, fails with
+// "Connection block too large".
 //
 // One known deviation from a literal reading of the format: in a Matrix
 // whose items put TrainableInfo before Weights, the flag of a cell whose
@@ -56,6 +60,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -170,7 +175,7 @@ class NetworkReader {
   int Integer(const std::string& text) { return tools_.ParseInteger(in_, text.c_str()); }
   double Number(const std::string& text) { return tools_.ParseNumber(in_, text.c_str()); }
 
-  void Charge(std::uint64_t bytes);
+  void Charge(std::uint64_t count, std::uint64_t bytesEach);
   std::int64_t BytesLeft();
   ActFunction LookUpFunction(const std::string& name);
 
@@ -206,9 +211,10 @@ class NetworkReader {
 
 // ---- Limits ----
 
-void NetworkReader::Charge(std::uint64_t bytes) {
-  if (bytes > budget_) Fail("Network too large for the size of its file");
-  budget_ -= bytes;
+// Takes |count| objects of |bytesEach| bytes from the budget.
+void NetworkReader::Charge(std::uint64_t count, std::uint64_t bytesEach) {
+  if (count > budget_ / bytesEach) Fail("Network too large for the size of its file");
+  budget_ -= count * bytesEach;
 }
 
 std::int64_t NetworkReader::BytesLeft() {
@@ -289,7 +295,7 @@ void NetworkReader::CreateNetwork(const NetworkHeader& header) {
   if (layers > TBasicNetwork::MaxLayers || layers * kMinLayerBlockBytes > BytesLeft()) {
     Fail(WithNumber("More layers than Layer blocks can follow: ", header.numLayers));
   }
-  Charge(static_cast<std::uint64_t>(layers * layers) * kBytesPerBlockEntry);
+  Charge(static_cast<std::uint64_t>(layers * layers), kBytesPerBlockEntry);
 
   if (Is(header.type, "MLP")) {
     // The reading constructor adds the bias layer itself; a bias layer
@@ -382,7 +388,7 @@ void NetworkReader::CreateLayer(LayerState& state) {
   const bool gain = Is(state.type, "GAIN");
   if (!simple && !input && !gain) Fail("Unknown layer type");
   if (state.count < 0) Fail(WithNumber("Negative number of neurons: ", state.count));
-  Charge(static_cast<std::uint64_t>(state.count) * kBytesPerNeuron);
+  Charge(static_cast<std::uint64_t>(state.count), kBytesPerNeuron);
 
   TBasicNetwork* net = network_.get();
   TLayerPtr layer;
@@ -523,8 +529,11 @@ BlockState NetworkReader::CreateBlock(int from, int to, const std::string& type)
   BlockState state;
   state.nFrom = net->layers[from]->numNeurons;
   state.nTo = net->layers[to]->numNeurons;
-  Charge(static_cast<std::uint64_t>(state.nFrom) * static_cast<std::uint64_t>(state.nTo) * kBytesPerConnection +
-         static_cast<std::uint64_t>(state.nTo) * kBytesPerTargetRow);
+  const std::uint64_t cells = static_cast<std::uint64_t>(state.nFrom) * static_cast<std::uint64_t>(state.nTo);
+  Charge(static_cast<std::uint64_t>(state.nTo), kBytesPerTargetRow);
+  Charge(cells, kBytesPerConnection);
+  // A block addresses its connections with int.
+  if (cells > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) Fail("Connection block too large");
   std::unique_ptr<TBasicConnections> block;
   if (Is(type, "FULLYCONNECTED")) {
     block = std::make_unique<TConnectedConnections>(net, from, to);
@@ -664,20 +673,26 @@ TBasicNetwork* FileTools::LoadNetwork(const char* fileName, TKQstructure* status
 
 TBasicNetwork* FileTools::ReadNetwork(std::istream& in, TKQstructure* status) {
   delete status;
-  // A stream that has failed reads as ended, as it does for the tokenizer.
-  std::uint64_t bytes = 0;
-  if (!in.good() || MeasureInput(in, bytes)) return NetworkReader(*this, in, bytes).Read();
-
-  // A stream that cannot tell its size (a pipe) is read whole first, so that
-  // the size limits can still be taken from the content.
-  std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  in.setstate(std::ios_base::eofbit);
-  bytes = content.size();
-  std::istringstream copy(std::move(content));
   try {
-    return NetworkReader(*this, copy, bytes).Read();
-  } catch (Error& error) {
-    error.in = &in;
-    throw;
+    // A stream that has failed reads as ended, as it does for the tokenizer.
+    std::uint64_t bytes = 0;
+    if (!in.good() || MeasureInput(in, bytes)) return NetworkReader(*this, in, bytes).Read();
+
+    // A stream that cannot tell its size (a pipe) is read whole first, so
+    // that the size limits can still be taken from the content.
+    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    in.setstate(std::ios_base::eofbit);
+    bytes = content.size();
+    std::istringstream copy(std::move(content));
+    try {
+      return NetworkReader(*this, copy, bytes).Read();
+    } catch (Error& error) {
+      error.in = &in;
+      throw;
+    }
+  } catch (const std::ios_base::failure&) {
+    // A stream buffer that cannot read (a folder opened as a file, a device
+    // error) throws from inside the tokenizer.
+    throw Error{"Error on File Read", &in, nullptr};
   }
 }

@@ -17,6 +17,7 @@
 
 #include "Common/NumberText.h"
 #include "FileHandler/ParseTools.h"
+#include "KQmessage/KQML.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TConnectedNetwork.h"
@@ -154,7 +155,7 @@ std::string Block(const std::string& body, const std::string& type = "Pruneable"
 TEST(FileTools, ReadNetworkReadsTheExampleMultilayerPerceptron) {
   FileTools tools;
   const std::string path = std::string(NETFORGE_SOURCE_DIR) + "/examples/xor.wgt";
-  NetworkPtr network(tools.LoadNetwork(path.c_str(), nullptr));
+  NetworkPtr network(tools.LoadNetwork(path.c_str(), new TKQstructure()));  // the status is released
   EXPECT_EQ(Describe(*network),
             "MLP layers=4 in=1 out=3\n"
             "no bias\n"  // a bias layer numbered 0 leaves the flag off
@@ -337,6 +338,13 @@ TEST(FileTools, ReadNetworkReportsTheFormatErrors) {
     ADD_FAILURE();
   } catch (const FileTools::Error& error) {
     EXPECT_EQ(error.message, "Error on File Open");
+  }
+  try {
+    const std::string folder = std::string(NETFORGE_SOURCE_DIR) + "/examples";
+    NetworkPtr network(tools.LoadNetwork(folder.c_str(), new TKQstructure()));
+    ADD_FAILURE();
+  } catch (const FileTools::Error& error) {
+    EXPECT_EQ(error.message, "Error on File Read");
   }
 
   EXPECT_EQ(ErrorOf(""), "[NEURALNETWORK] expected");
