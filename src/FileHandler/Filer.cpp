@@ -435,7 +435,7 @@ int FileTools::ReadDataSetRows(const char* filename, long* offset, long* rows, D
     RowReader reader(*this, in, block);
     for (long row = 0; row < requested; ++row) reader.ReadRow(row, *PtrDatFileData1, *PtrDatFileData2);
   }
-  *offset = static_cast<long>(Position(in) - block.start);
+  *offset = static_cast<long>(::Position(in) - block.start);
   return SUCCESS;
 }
 
