@@ -28,6 +28,10 @@ namespace {
 constexpr long kRowsPerRun = 4096;
 constexpr long kValuesPerRun = 1L << 20;
 
+// A stream buffer that cannot read (a folder opened as a file, a device
+// error) throws std::ios_base::failure from inside the tokenizer.
+constexpr const char* kReadFailed = "cannot read the file";
+
 // The first data set of a data set file, as its header describes it.
 struct DataSetShape {
   long rows = -1;
@@ -122,6 +126,8 @@ DataSetShape ReadShape(const std::string& file) {
     shape.dataName = tools.ExpectBlock(statement, in, "DATA");
   } catch (const FileTools::Error& error) {
     throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+  } catch (const std::ios_base::failure&) {
+    throw FailureIn(file, kReadFailed);
   }
   if (in.eof() && !in.bad()) in.clear();
   shape.dataStart = static_cast<std::int64_t>(in.tellg());
@@ -146,7 +152,9 @@ void CheckFits(const std::string& file, const DataSetShape& shape, long nIn, lon
     throw FailureIn(file, "the data set has " + Count(shape.expected, "expected output") +
                               " per row, but the network's output layer has " + Count(nOut, "neuron"));
   }
-  // The error measures count their patterns in an int.
+  // The error measures count their patterns in an int. (The header reader
+  // takes counts as 32-bit integers today; this keeps the measures sound
+  // should it take more.)
   if (shape.rows > INT_MAX) {
     throw FailureIn(file, "more than 2147483647 rows; split the data set");
   }
@@ -255,6 +263,9 @@ class Evaluation {
     } catch (const FileTools::Error& error) {
       delete first;
       throw FailureAt(file, ResumedAt(FilePlace{error.line, error.column}, shape_.dataPlace, start), error.message);
+    } catch (const std::ios_base::failure&) {
+      delete first;
+      throw FailureIn(file, kReadFailed);
     }
     std::unique_ptr<Data> owned(first);
     CheckStatus(file, status);
@@ -283,6 +294,8 @@ class Evaluation {
       tools.ExpectEnd(tools.ReadStatement(in, nullptr, false), in);
     } catch (const FileTools::Error& error) {
       throw FailureAt(file, ResumedAt(FilePlace{error.line, error.column}, FilePlace{1, 1}, offset), error.message);
+    } catch (const std::ios_base::failure&) {
+      throw FailureIn(file, kReadFailed);
     }
   }
 

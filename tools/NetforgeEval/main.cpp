@@ -6,6 +6,7 @@
 // error and exit status 1.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <new>
 #include <stdexcept>
@@ -85,6 +86,8 @@ int Evaluate(const EvaluationSettings& settings) {
     return Fail("NetforgeEval: not enough memory");
   } catch (const std::length_error& error) {
     return Fail(std::string("NetforgeEval: too large: ") + error.what());
+  } catch (const std::exception& error) {
+    return Fail(std::string("NetforgeEval: ") + error.what());
   }
 }
 
