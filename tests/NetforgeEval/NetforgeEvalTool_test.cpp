@@ -347,12 +347,21 @@ TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "long.dat"}), "long.dat:4:1: integer-expected\n");
   // A folder given as either file.
   fs::create_directory(dir_ / "folder");
-  const RunResult network = Run({"folder", Example("xor.dat")});
-  EXPECT_EQ(network.status, 1);
-  EXPECT_EQ(network.err.compare(0, 7, "folder:"), 0) << network.err;
+  const RunResult folder = Run({"folder", Example("xor.dat")});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err.compare(0, 7, "folder:"), 0) << folder.err;
   const RunResult data = Run({Example("xor.wgt"), "folder"});
   EXPECT_EQ(data.status, 1);
   EXPECT_EQ(data.err.compare(0, 7, "folder:"), 0) << data.err;
+  // Neurons with the functions that stand for "no function" would stop the
+  // program when recalled.
+  std::string network = kSmallNetwork;
+  network.replace(network.find("=sigmoid"), 8, "=error");
+  WriteFile("error.wgt", network);
+  WriteFile("small.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
+  EXPECT_FAILS_WITH(Run({"error.wgt", "small.dat"}),
+                    "error.wgt: neuron 0 of layer 2 has the activation function \"error\", which cannot be "
+                    "recalled\n");
   // A label list where numbers are due.
   WriteFile("labels.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 [a]  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "labels.dat"}), "labels.dat:9:3: Token (number) expected\n");

@@ -107,6 +107,30 @@ std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
   }
 }
 
+// The registry's "error" and "null" functions stand for "no function" and
+// stop the program when a neuron fires with them. A network file may still
+// give them to neurons, so such a network is refused before any recall.
+void CheckRecallable(const std::string& file, TBasicNetwork& network) {
+  const ActFunction error = network.fnRegistry->GetFunction("error");
+  const ActFunction null = network.fnRegistry->GetFunction("null");
+  for (int k = 0; k < network.numLayers; ++k) {
+    TBasicLayer* layer = network.layers[static_cast<std::size_t>(k)];
+    for (int n = 0; n < layer->numNeurons; ++n) {
+      const ActFunction fn = layer->GetNeuron(n)->GetActivationFunction();
+      if (fn == error || fn == null) {
+        std::string message = "neuron ";
+        Netforge::AppendLong(message, n);
+        message += " of layer ";
+        Netforge::AppendLong(message, k);
+        message += " has the activation function \"";
+        message += network.fnRegistry->GetFunctionName(fn);
+        message += "\", which cannot be recalled";
+        throw FailureIn(file, message);
+      }
+    }
+  }
+}
+
 // Reads the header of a data set file up to its [Data] tag.
 DataSetShape ReadShape(const std::string& file) {
   std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
@@ -318,6 +342,7 @@ EvaluationSummary RunEvaluation(const EvaluationSettings& settings) {
     throw FailureIn(settings.result, "the result file must differ from the network and data set files");
   }
   std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(settings.network);
+  CheckRecallable(settings.network, *network);
   const DataSetShape shape = ReadShape(settings.dataSet);
   const long nIn = network->layers[static_cast<std::size_t>(network->inLayer)]->numNeurons;
   const long nOut = network->layers[static_cast<std::size_t>(network->outLayer)]->numNeurons;
