@@ -140,7 +140,8 @@ class TBasicConnections {
 };
 
 // The block of a pair of layers that are not connected: no weights, nothing
-// to visit.
+// to visit. TBasicConnections is a virtual base here, so a class derived from
+// TEmptyConnections constructs TBasicConnections itself as well.
 class TEmptyConnections : public virtual TBasicConnections {
  public:
   double dummyWeight;  // 0.0; returned by Weight after its failed check

@@ -345,3 +345,36 @@ TEST(TBasicNetwork, SetLayerAndInstallConnectionsForBuilders) {
 TEST(TBasicNetwork, OversizedNetworksFailCleanly) {
   EXPECT_THROW(TBasicNetwork(TBasicNetwork::MaxLayers + 1), std::length_error);
 }
+
+namespace {
+
+// An unconnected block whose neuron insertion fails as an allocation would.
+class TFailingBlock : public TEmptyConnections {
+ public:
+  TFailingBlock(TBasicNetwork* network, int fromLayer, int toLayer)
+      : TBasicConnections(network, fromLayer, toLayer), TEmptyConnections(network, fromLayer, toLayer) {}
+  void InsertToNode(int, double, double, bool) override { throw std::bad_alloc(); }
+};
+
+}  // namespace
+
+TEST(TBasicNetwork, FailedInsertNodeLeavesTheNetworkAsItWas) {
+  auto network = SimpleNetwork({1, 2, 2, 1});
+  network->Connect(0, 2);
+  network->Connect(2, 3);
+  network->priv_conns_index[2][0]->Weight(0, 1) = 0.75;
+  network->priv_conns_index[3][2]->Weight(1, 0) = -0.5;
+  // (0 -> 2) grows before (1 -> 2) fails; (2 -> 3) would come after.
+  network->InstallConnections(new TFailingBlock(network.get(), 1, 2));
+  const std::vector<double> before = AllWeights(*network);
+  EXPECT_THROW(network->InsertNode(2, 0, -1.0, 1.0, true), std::bad_alloc);
+  EXPECT_EQ(network->layers[2]->numNeurons, 2);
+  EXPECT_EQ(network->GetNumWeights(FMaskExists), 4);
+  EXPECT_EQ(AllWeights(*network), before);
+  EXPECT_EQ(network->priv_conns_index[2][0]->Weight(0, 1), 0.75);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(network->layers[2]->GetNeuron(i)->index, i);
+  // Still usable afterwards.
+  network->Disconnect(1, 2);
+  network->InsertNode(2, 2, 0.5, 0.5, true);
+  EXPECT_EQ(network->GetNumWeights(FMaskExists), 6);
+}
