@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <typeinfo>

@@ -242,17 +242,22 @@ TEST_F(NetforgeTool, RunsInTheSameSecondWriteTheSameFile) {
   const std::string settings = "Layers = 3\nLayerSize = 20 30 5\nBias = true\nFileName = ";
   WriteFile("first.par", settings + "first.wgt\n");
   WriteFile("second.par", settings + "second.wgt\n");
-  for (int attempt = 0; attempt < 10; ++attempt) {
+  // Both runs start together, so that even a slow (sanitized) build gets
+  // them into one second on most attempts.
+  const std::string tool = "'" NETFORGE_TOOL_PATH "'";
+  const std::string command = "cd '" + dir_.string() + "' && { " + tool + " first.par & " + tool +
+                              " second.par & wait; } >out.txt 2>&1";
+  for (int attempt = 0; attempt < 20; ++attempt) {
     const std::time_t before = std::time(nullptr);
-    EXPECT_SUCCEEDS(Run({"first.par"}));
-    EXPECT_SUCCEEDS(Run({"second.par"}));
-    if (std::time(nullptr) != before) continue;  // the clock moved on between the runs
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    if (std::time(nullptr) != before) continue;  // the clock moved on during the runs
+    EXPECT_EQ(ReadAll(dir_ / "out.txt"), "");
     const std::string first = ReadAll(dir_ / "first.wgt");
     EXPECT_GT(first.size(), 1000u);
     EXPECT_EQ(first, ReadAll(dir_ / "second.wgt"));
     return;
   }
-  ADD_FAILURE() << "no two runs within one second";
+  GTEST_SKIP() << "no two runs within one second on this machine";
 }
 
 TEST_F(NetforgeTool, UnwritableNetworkFileIsReportedOnStandardOutput) {

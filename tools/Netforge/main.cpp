@@ -2,8 +2,10 @@
 // and writes it as a network file.
 //
 // Usage: Netforge parameter.file
-// Prints nothing and exits with 0 on success; every reported failure is one
-// message on standard error (unbuffered) and exit status 1.
+// Prints nothing and exits with 0 on success; every reported failure is a
+// message and exit status 1. Messages go to standard error (unbuffered),
+// except that an error of the network file writer is printed on standard
+// output (see GenerationRun.h).
 #include <fstream>
 #include <iostream>
 #include <string>
