@@ -33,15 +33,6 @@ constexpr const char* kRequestOverstatesRows = "More rows requested than the dat
 constexpr const char* kOffsetOutsideData = "Offset lies outside the data block";
 constexpr const char* kCannotStepBack = "Cannot step back in the data set file";
 
-[[noreturn]] void Fail(std::istream& in, std::string message) {
-  throw FileTools::Error{std::move(message), &in, nullptr};
-}
-
-// The tokenizer's blanks: bytes as signed values below 0x21, 0x7F, and ",".
-bool IsBlank(int c) {
-  const auto byte = static_cast<signed char>(static_cast<unsigned char>(c));
-  return byte < 0x21 || byte == 0x7F || byte == ',';
-}
 
 // What a header announces, with "Labels" turned into a flag and negative
 // output counts into 0.
@@ -84,10 +75,10 @@ std::streamoff FileSize(std::istream& in) {
 
 // The current read position; at the end of input (eofbit set) the stream is
 // cleared first, as tellg refuses to answer otherwise.
-std::streamoff Position(std::istream& in) {
+std::streamoff ReadPosition(FileTools& tools, std::istream& in) {
   if (in.eof() && !in.bad()) in.clear();
   const std::streamoff position = in.tellg();
-  if (position < 0) Fail(in, "Cannot tell the position in the data set file");
+  if (position < 0) tools.Fail(in, "Cannot tell the position in the data set file");
   return position;
 }
 
@@ -96,6 +87,7 @@ std::streamoff Position(std::istream& in) {
 // included).
 int OpenDataBlock(FileTools& tools, std::istream& in, DataBlock& block) {
   block.fileSize = FileSize(in);
+  tools.BeginReading(in);
   block.dataSetName = tools.ExpectBlock(tools.ReadStatement(in, nullptr, false), in, "DATASET");
 
   Shape& shape = block.shape;
@@ -105,7 +97,7 @@ int OpenDataBlock(FileTools& tools, std::istream& in, DataBlock& block) {
   if (status != SUCCESS) return status;
   if (shape.rows < 0) return FORMAT_ERROR;  // no "Rows": the number of rows is unknown
   block.dataName = tools.ExpectBlock(statement, in, "DATA");
-  block.start = Position(in);
+  block.start = ReadPosition(tools, in);
 
   shape.labels1 = shape.expected == -1;
   shape.labels2 = shape.generated == -1;
@@ -116,15 +108,37 @@ int OpenDataBlock(FileTools& tools, std::istream& in, DataBlock& block) {
 
 // Refuses |rows| rows when the bytes from |position| to the end of the file
 // cannot hold them, before anything is allocated for them.
-void CheckRowsFit(std::istream& in, const DataBlock& block, std::streamoff position, long rows,
+void CheckRowsFit(FileTools& tools, std::istream& in, const DataBlock& block, std::streamoff position, long rows,
                   const char* message) {
   if (rows <= 0) return;
   const unsigned long long perRow = block.shape.MinRowBytes();
   const std::streamoff left = block.fileSize - position;
   if (perRow == 0) return;  // no data set: nothing is read or stored per row
   if (left <= 0 || static_cast<unsigned long long>(rows) > static_cast<unsigned long long>(left) / perRow) {
-    Fail(in, message);
+    tools.Fail(in, message);
   }
+}
+
+// Turns a position counted from byte |origin| of the file into one counted
+// from the top of the file.
+void RebaseOnFileStart(std::istream& in, std::streamoff origin, FileTools::Error& error) {
+  if (error.line <= 0) return;
+  in.clear();
+  in.seekg(0, std::ios_base::beg);
+  std::int64_t lines_before = 0;
+  std::int64_t column_of_origin = 0;
+  std::streambuf* buf = in.rdbuf();
+  for (std::streamoff i = 0; i < origin; ++i) {
+    const int c = buf->sbumpc();
+    if (c == Traits::eof()) return;
+    ++column_of_origin;
+    if (c == '\n') {
+      ++lines_before;
+      column_of_origin = 0;
+    }
+  }
+  if (error.line == 1) error.column += column_of_origin;
+  error.line += lines_before;
 }
 
 // The data sets a shape calls for, made with |rows| slots and stored in the
@@ -191,26 +205,12 @@ class RowReader {
   // Skips blanks and comments and tells whether a "[" that is not the start
   // of an end tag comes next; that "[" is left in the stream.
   bool LabelListFollows() {
-    std::streambuf* buf = in_.good() ? in_.rdbuf() : nullptr;
-    if (buf == nullptr) return false;
-    for (;;) {
-      const int c = buf->sgetc();
-      if (c == Traits::eof()) return false;
-      if (IsBlank(c)) {
-        buf->sbumpc();
-        continue;
-      }
-      if (c != '/' && c != '[') return false;
-      buf->sbumpc();
-      const int next = buf->sgetc();
-      if (c == '/' && next == '*') {
-        buf->sbumpc();
-        tools_.SkipComment(in_);
-        continue;
-      }
-      if (buf->sungetc() == Traits::eof()) Fail(in_, kCannotStepBack);
-      return c == '[' && next != '~';
-    }
+    if (tools_.PeekToken(in_) != '[') return false;
+    std::streambuf* buf = in_.rdbuf();
+    buf->sbumpc();
+    const int next = buf->sgetc();
+    if (buf->sungetc() == Traits::eof()) tools_.Fail(in_, kCannotStepBack);
+    return next != '~';
   }
 
   FileTools& tools_;
@@ -381,7 +381,7 @@ int FileTools::ReadDataSet(const char* filename, Data** PtrDatFileData1, Data** 
   const int status = OpenDataBlock(*this, in, block);
   if (status != SUCCESS) return status;
   const Shape& shape = block.shape;
-  CheckRowsFit(in, block, block.start, shape.rows, kHeaderOverstatesRows);
+  CheckRowsFit(*this, in, block, block.start, shape.rows, kHeaderOverstatesRows);
   MakeDataSets(shape, shape.rows, PtrDatFileData1, PtrDatFileData2);
 
   if (shape.MinRowBytes() > 0) {
@@ -427,15 +427,23 @@ int FileTools::ReadDataSetRows(const char* filename, long* offset, long* rows, D
   const std::streamoff position = block.start + *offset;
   in.seekg(position);
   if (!in) Fail(in, kOffsetOutsideData);
-
-  const long requested = *rows;
-  CheckRowsFit(in, block, position, requested, kRequestOverstatesRows);
-  MakeDataSets(block.shape, requested, PtrDatFileData1, PtrDatFileData2);
-  if (block.shape.MinRowBytes() > 0) {
-    RowReader reader(*this, in, block);
-    for (long row = 0; row < requested; ++row) reader.ReadRow(row, *PtrDatFileData1, *PtrDatFileData2);
+  BeginReading(in);
+  try {
+    const long requested = *rows;
+    CheckRowsFit(*this, in, block, position, requested, kRequestOverstatesRows);
+    MakeDataSets(block.shape, requested, PtrDatFileData1, PtrDatFileData2);
+    if (block.shape.MinRowBytes() > 0) {
+      RowReader reader(*this, in, block);
+      for (long row = 0; row < requested; ++row) reader.ReadRow(row, *PtrDatFileData1, *PtrDatFileData2);
+    }
+    *offset = static_cast<long>(ReadPosition(*this, in) - block.start);
+  } catch (Error& error) {
+    // Lines and columns were counted from the offset; report them from the
+    // top of the file. Counting the lines before the offset costs a pass over
+    // that part of the file, so it is done only when there is an error.
+    RebaseOnFileStart(in, position, error);
+    throw;
   }
-  *offset = static_cast<long>(::Position(in) - block.start);
   return SUCCESS;
 }
 
@@ -538,6 +546,7 @@ int FileTools::WriteDataSet(const char* filename, Data* data1, Data* data2, TKQs
 TKQstructure* FileTools::IdentifyFile(const char* filename) {
   std::ifstream in(filename, std::ios_base::in | std::ios_base::binary);
   if (!in.is_open()) return MakeError("file-read-error");
+  BeginReading(in);
 
   const std::string name = ExpectBlock(ReadStatement(in, nullptr, false), in, nullptr);
   if (Netforge::strcasecmp(name.c_str(), "DATASET") == 0) {

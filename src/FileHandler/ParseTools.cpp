@@ -90,6 +90,13 @@ class ByteReader {
     return c;
   }
 
+  // Gives back the byte just taken, which is not a line end.
+  bool Unget() {
+    if (buf_ == nullptr || buf_->sungetc() == Traits::eof()) return false;
+    --position_.taken;
+    return true;
+  }
+
   // Takes blanks (not comments); returns the first other byte, not taken.
   int SkipBlanks() {
     int c = Peek();
@@ -222,6 +229,23 @@ std::string FileTools::ReadToken(std::istream& in) {
   }
   reader.SkippedInLine(word_.size());
   return word_;
+}
+
+int FileTools::PeekToken(std::istream& in) {
+  Track(in);
+  ByteReader reader(in, position_);
+  for (;;) {
+    const int c = reader.SkipBlanks();
+    if (c != '/') return c;
+    reader.Skip(c);
+    const int next = reader.Peek();
+    if (next != '*') {
+      if (!reader.Unget()) FailAtToken(in, "Cannot step back in the input");
+      return c;
+    }
+    reader.Skip(next);
+    SkipComment(in);
+  }
 }
 
 // Nesting is counted rather than recursed, so that no file can exhaust the

@@ -833,3 +833,78 @@ TEST(FileTools, EveryPrefixOfADataSetFileIsRejectedOrReadWhole) {
     }
   }
 }
+
+// Errors point at the line and column of the offending text, counted from the
+// top of the file also when the rows are read from an offset.
+TEST(FileTools, DataSetErrorsCarryTheirLineAndColumn) {
+  TempFolder folder;
+  const std::string path = folder.File("bad.dat");
+  WriteText(path,
+            "[DataSet]\n[Rows = 3]\n[Inputs = 2]\n[ExpectedOutputs = 1]\n\n[Data]\n"
+            "1 2  3 \n"
+            "4 5  6 \n"
+            "7 x  9 \n"
+            "[~Data]\n[~DataSet]\n");
+  FileTools tools;
+  auto expect_error_at = [&](const std::function<void()>& read, std::int64_t line, std::int64_t column) {
+    try {
+      read();
+      ADD_FAILURE() << "no error";
+    } catch (const FileTools::Error& error) {
+      EXPECT_EQ(error.message, "number-expected");
+      EXPECT_EQ(error.line, line);
+      EXPECT_EQ(error.column, column);
+    }
+  };
+  expect_error_at(
+      [&] {
+        Data* first = nullptr;
+        Data* second = nullptr;
+        std::unique_ptr<Data> keep;
+        try {
+          tools.ReadDataSet(path.c_str(), &first, &second, nullptr);
+        } catch (...) {
+          keep.reset(first);
+          delete second;
+          throw;
+        }
+      },
+      9, 3);
+
+  // The first two rows read; the third, from the returned offset, fails.
+  long offset = 0;
+  long rows = 2;
+  Data* first = nullptr;
+  ASSERT_EQ(tools.ReadDataSetRows(path.c_str(), &offset, &rows, &first), SUCCESS);
+  delete first;
+  expect_error_at(
+      [&] {
+        long one = 1;
+        Data* next = nullptr;
+        std::unique_ptr<Data> keep;
+        try {
+          tools.ReadDataSetRows(path.c_str(), &offset, &one, &next);
+        } catch (...) {
+          keep.reset(next);
+          throw;
+        }
+      },
+      9, 3);
+
+  WriteText(path, "[DataSet]\n[Rows = 1]\n[Inputs = 1]\n[Expectedoutputs = Labels]\n[Data]\n0.5  cat\n[~Data]\n[~DataSet]\n");
+  try {
+    Data* labelled = nullptr;
+    std::unique_ptr<Data> keep;
+    try {
+      tools.ReadDataSet(path.c_str(), &labelled);
+    } catch (...) {
+      keep.reset(labelled);
+      throw;
+    }
+    ADD_FAILURE() << "no error";
+  } catch (const FileTools::Error& error) {
+    EXPECT_EQ(error.message, "Label list expected");
+    EXPECT_EQ(error.line, 6);
+    EXPECT_EQ(error.column, 6);
+  }
+}
