@@ -342,7 +342,7 @@ TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
   // Counts that promise far more rows than the file holds.
   WriteFile("huge.dat", DataSetText(2000000000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "huge.dat"}),
-                    "huge.dat: More rows requested than the data set file holds\n");
+                    "huge.dat:8:7: More rows requested than the data set file holds\n");
   WriteFile("long.dat", DataSetText(3000000000L, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "long.dat"}), "long.dat:4:1: integer-expected\n");
   // A folder given as either file.

@@ -41,7 +41,6 @@ struct DataSetShape {
   std::string dataSetName;  // block names as written, for the end tags
   std::string dataName;
   std::int64_t dataStart = 0;  // byte just after the [Data] tag
-  FilePlace dataPlace;         // the place of that byte
 };
 
 // The message for a status code of the data set file operations.
@@ -156,7 +155,6 @@ DataSetShape ReadShape(const std::string& file) {
   if (in.eof() && !in.bad()) in.clear();
   shape.dataStart = static_cast<std::int64_t>(in.tellg());
   if (shape.dataStart < 0) throw FailureIn(file, "cannot tell the position in the file");
-  shape.dataPlace = PlaceOfOffset(file.c_str(), shape.dataStart);
 
   shape.labels = shape.expected == -1;
   if (shape.expected < 0) shape.expected = 0;  // "Labels", or a count below -1 (no values)
@@ -277,7 +275,6 @@ class Evaluation {
 
   std::unique_ptr<Data> ReadRows(long rows, long& offset) {
     const std::string& file = settings_.dataSet;
-    const long start = offset;
     Data* first = nullptr;
     long requested = rows;
     int status;
@@ -286,7 +283,7 @@ class Evaluation {
       status = FileTools().ReadDataSetRows(file.c_str(), &offset, &requested, &first);
     } catch (const FileTools::Error& error) {
       delete first;
-      throw FailureAt(file, ResumedAt(FilePlace{error.line, error.column}, shape_.dataPlace, start), error.message);
+      throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
     } catch (const std::ios_base::failure&) {
       delete first;
       throw FailureIn(file, kReadFailed);
@@ -297,14 +294,9 @@ class Evaluation {
     return owned;
   }
 
-  // The place in the file of |reported|, a place the row reader counted from
-  // |origin| after moving |offset| bytes into the data block.
-  FilePlace ResumedAt(FilePlace reported, FilePlace origin, long offset) const {
-    if (reported.line <= 0) return reported;
-    return ResumedPlace(reported, origin, PlaceOfOffset(settings_.dataSet.c_str(), shape_.dataStart + offset));
-  }
-
-  // After the announced rows only the end tags may follow.
+  // After the announced rows only the end tags may follow. They are read
+  // from where the rows ended, so the places counted from there are turned
+  // into places in the file (only when there is an error to report).
   void CheckEnd(long offset) {
     const std::string& file = settings_.dataSet;
     std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
@@ -317,7 +309,11 @@ class Evaluation {
       tools.ExpectEnd(tools.ReadStatement(in, shape_.dataSetName.c_str(), false), in);
       tools.ExpectEnd(tools.ReadStatement(in, nullptr, false), in);
     } catch (const FileTools::Error& error) {
-      throw FailureAt(file, ResumedAt(FilePlace{error.line, error.column}, FilePlace{1, 1}, offset), error.message);
+      FilePlace place{error.line, error.column};
+      if (place.line > 0) {
+        place = ResumedPlace(place, FilePlace{1, 1}, PlaceOfOffset(file.c_str(), shape_.dataStart + offset));
+      }
+      throw FailureAt(file, place, error.message);
     } catch (const std::ios_base::failure&) {
       throw FailureIn(file, kReadFailed);
     }

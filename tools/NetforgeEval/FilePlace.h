@@ -1,13 +1,10 @@
-// Places in files: the line and column of a byte offset, and the mending of
-// the places that the data set row reader reports after it has skipped into
-// the middle of a file.
+// Places in files: the line and column of a byte offset, and the place in
+// the file of a place counted from the middle of it.
 //
-// FileTools counts lines and columns as it takes bytes from a stream. When
-// ReadDataSetRows continues at a byte offset into the data block it reads
-// the header from the start of the file and then moves to the offset, so the
-// bytes it skipped are not counted: the places it reports are those of the
-// data block's start plus what it read after the offset. RowsPlace turns such
-// a place back into the place in the file.
+// FileTools counts lines and columns from where it begins reading a stream.
+// NetforgeEval reads the end tags of a data set file from where its rows
+// ended; ResumedPlace turns the places counted from there into places in
+// the file.
 #ifndef NETFORGE_EVALTOOL_FILEPLACE_H
 #define NETFORGE_EVALTOOL_FILEPLACE_H
 
