@@ -58,6 +58,17 @@ struct Shape {
 };
 
 // The part of a data set file in front of the rows.
+// Whether a file opened for reading can really be read: a folder opens like
+// a file on some systems and fails only at the first read, which the
+// tokenizer (reading the buffer directly) would meet as an exception.
+bool Readable(std::ifstream& in) {
+  if (!in.is_open()) return false;
+  in.peek();  // an empty file sets only eofbit
+  if (in.bad()) return false;
+  in.clear();
+  return true;
+}
+
 struct DataBlock {
   Shape shape;
   std::string dataSetName;  // block names as written, for the end tags
@@ -375,7 +386,7 @@ int FileTools::ReadDataSet(const char* filename, Data** PtrDatFileData1, Data** 
   *PtrDatFileData1 = nullptr;
   *PtrDatFileData2 = nullptr;
   std::ifstream in(filename, std::ios_base::in | std::ios_base::binary);
-  if (!in.is_open()) return FILE_OPEN_FAILED;
+  if (!Readable(in)) return FILE_OPEN_FAILED;
 
   DataBlock block;
   const int status = OpenDataBlock(*this, in, block);
@@ -418,7 +429,7 @@ int FileTools::ReadDataSetRows(const char* filename, long* offset, long* rows, D
   *PtrDatFileData1 = nullptr;
   *PtrDatFileData2 = nullptr;
   std::ifstream in(filename, std::ios_base::in | std::ios_base::binary);
-  if (!in.is_open()) return FILE_OPEN_FAILED;
+  if (!Readable(in)) return FILE_OPEN_FAILED;
 
   DataBlock block;
   const int status = OpenDataBlock(*this, in, block);
@@ -545,7 +556,7 @@ int FileTools::WriteDataSet(const char* filename, Data* data1, Data* data2, TKQs
 
 TKQstructure* FileTools::IdentifyFile(const char* filename) {
   std::ifstream in(filename, std::ios_base::in | std::ios_base::binary);
-  if (!in.is_open()) return MakeError("file-read-error");
+  if (!Readable(in)) return MakeError("file-read-error");
   BeginReading(in);
 
   const std::string name = ExpectBlock(ReadStatement(in, nullptr, false), in, nullptr);

@@ -377,6 +377,9 @@ TEST(FileTools, ReadDataSetReadsTheExampleFiles) {
   first = reinterpret_cast<Data*>(&tools);  // a stale pointer is overwritten
   EXPECT_EQ(tools.ReadDataSet((Example("xor.dat") + ".missing").c_str(), &first), FILE_OPEN_FAILED);
   EXPECT_EQ(first, nullptr);
+  // A folder opens like a file but cannot be read.
+  EXPECT_EQ(tools.ReadDataSet(NETFORGE_SOURCE_DIR, &first), FILE_OPEN_FAILED);
+  EXPECT_EQ(first, nullptr);
 }
 
 TEST(FileTools, ReadDataSetRejectsBadFiles) {
@@ -603,6 +606,8 @@ TEST(FileTools, IdentifyFileTellsTheKindOfFile) {
   EXPECT_EQ(ErrorOf([&] { identify("[DataSet][Inputs = x]"); }), "integer-expected");
 
   answer.reset(tools.IdentifyFile(folder.File("missing").c_str()));
+  EXPECT_EQ(TextForm(answer.get()), "(error :type file-read-error)");
+  answer.reset(tools.IdentifyFile(NETFORGE_SOURCE_DIR));
   EXPECT_EQ(TextForm(answer.get()), "(error :type file-read-error)");
   answer.reset(tools.IdentifyFile(Example("xor-recall.dat").c_str()));
   EXPECT_EQ(TextForm(answer.get()), "(data :rows 4 :inputs 2 :actual-outputs 1 :calc-outputs 1 :errors 1)");
