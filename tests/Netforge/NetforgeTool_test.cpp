@@ -285,6 +285,29 @@ TEST_F(NetforgeTool, UnwritableNetworkFileIsReportedOnStandardOutput) {
   }
 }
 
+TEST_F(NetforgeTool, EveryUnwritableNetworkFilePlaceIsReported) {
+  // Root ignores permission bits, so these are places nobody can write: a
+  // folder, a name under a regular file, and a full disk for a network far
+  // larger than the file buffer (the failure shows while writing).
+  WriteFile("plain.txt", "keep me");
+  fs::create_directory(dir_ / "folder.wgt");
+  for (const char* name : {"folder.wgt", "plain.txt/net.wgt", "."}) {
+    SCOPED_TRACE(name);
+    const RunResult result = RunOn(std::string("Layers = 2\nLayerSize = 2 1\nFileName = ") + name + "\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error on File Open\n");
+    EXPECT_EQ(result.err, "");
+  }
+  EXPECT_EQ(ReadAll(dir_ / "plain.txt"), "keep me");
+  EXPECT_TRUE(fs::is_empty(dir_ / "folder.wgt"));
+  if (fs::exists("/dev/full")) {
+    const RunResult result = RunOn("Layers = 2\nLayerSize = 300 300\nFileName = /dev/full\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Error writing network file\n");
+    EXPECT_EQ(result.err, "");
+  }
+}
+
 TEST_F(NetforgeTool, NetworkTooLargeEndsWithAMessage) {
   const char* message = "Network too large: more than 2147483647 weights\n";
   // Each block alone overflows an int; then blocks that fit alone but not

@@ -130,8 +130,10 @@ class NetforgeEvalTool : public ::testing::Test {
   }
 
   // Runs the tool in the test folder with |args| (single-quoted for the shell).
-  RunResult Run(const std::vector<std::string>& args) {
-    std::string command = "cd '" + dir_.string() + "' && '" NETFORGE_EVAL_PATH "'";
+  // |limits| is a shell command run first in the same shell, e.g. a ulimit.
+  RunResult Run(const std::vector<std::string>& args, const std::string& limits = "") {
+    std::string command = limits.empty() ? "" : limits + " && ";
+    command += "cd '" + dir_.string() + "' && '" NETFORGE_EVAL_PATH "'";
     for (const std::string& arg : args) command += " '" + arg + "'";
     command += " >stdout.txt 2>stderr.txt </dev/null";
     const int raw = std::system(command.c_str());
@@ -378,4 +380,69 @@ TEST_F(NetforgeEvalTool, HelpAndUsage) {
   EXPECT_FAILS_WITH(Run({"a", "b", "c", "d"}), "Usage: NetforgeEval NETWORK DATASET [RESULT]\n");
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), ""}),
                     "NetforgeEval: the result file name is empty\n");
+}
+
+namespace {
+
+bool UnderAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+TEST_F(NetforgeEvalTool, VanishedAndUnwritableFilesAreNamed) {
+  // Links whose files are gone, for either input.
+  fs::create_symlink(dir_ / "gone.wgt", dir_ / "net.wgt");
+  fs::create_symlink(dir_ / "gone.dat", dir_ / "data.dat");
+  EXPECT_FAILS_WITH(Run({"net.wgt", Example("xor.dat")}), "net.wgt: cannot open the file\n");
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "data.dat"}), "data.dat: cannot open the file\n");
+  // Result files nobody can write, root included: under a regular file, a
+  // folder, a full disk. No figures are printed for a run that failed.
+  WriteFile("plain.txt", "keep me");
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "plain.txt/result.dat"}),
+                    "plain.txt/result.dat: cannot write the file\n");
+  fs::create_directory(dir_ / "folder");
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "folder"}), "folder: cannot write the file\n");
+  EXPECT_EQ(ReadAll(dir_ / "plain.txt"), "keep me");
+  if (fs::exists("/dev/full")) {
+    EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "/dev/full"}),
+                      "/dev/full: cannot write the file\n");
+  }
+}
+
+TEST_F(NetforgeEvalTool, NetworkLargerThanTheMemoryEndsWithAMessage) {
+  if (UnderAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit allows";
+  // About 1 MiB of file (mostly a comment) may ask for 64 MiB + 64 bytes per
+  // byte of file: two layers of 3700 neurons joined by a block described
+  // sparsely, about 9 bytes for each of its 13.7 million possible
+  // connections. Within the reader's budget, but not within the 96 MiB of
+  // address space the run gets.
+  std::string network =
+      "[FormatVersion = 1.0]\n[NeuralNetwork]\n[NetworkType = Basic]\n"
+      "[NetworkInformation]\n[NumberOfLayers = 2]\n[InputLayer = 0]\n[OutputLayer = 1]\n"
+      "[NumberOfInputs = 3700]\n[NumberOfOutputs = 3700]\n[~NetworkInformation]\n"
+      "[Layer = 0]\n[LayerType = Input]\n[NumberOfNeurons = 3700]\n[All ActivationFunction=linear ]\n[~Layer]\n"
+      "[Layer = 1]\n[LayerType = Simple]\n[NumberOfNeurons = 3700]\n[All ActivationFunction=sigmoid ]\n"
+      "[~Layer]\n";
+  network += "/* " + std::string(std::size_t{1} << 20, 'x') + " */\n";
+  network +=
+      "[ConnectionLayer]\n[LayerFrom = 0]\n[LayerTo = 1]\n[ConnectionType = Pruneable]\n"
+      "[WeightList]\n[From=0 To=0 Weight=0.25 ]\n[~WeightList]\n[~ConnectionLayer]\n[~NeuralNetwork]\n";
+  WriteFile("big.wgt", network);
+  WriteFile("small.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
+  // Without the limit the file is read; the data set does not fit it.
+  const RunResult unlimited = Run({"big.wgt", "small.dat"});
+  EXPECT_EQ(unlimited.status, 1);
+  EXPECT_EQ(unlimited.err.find("not enough memory"), std::string::npos) << unlimited.err;
+  EXPECT_FAILS_WITH(Run({"big.wgt", "small.dat"}, "ulimit -v 98304"), "NetforgeEval: not enough memory\n");
 }
