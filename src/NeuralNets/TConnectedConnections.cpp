@@ -2,6 +2,7 @@
 
 #include "Common/Assert.h"
 #include "NeuralNets/BlockStorage.h"
+#include "NeuralNets/NetInputKernels.h"
 
 TConnectedConnections::TConnectedConnections(TBasicNetwork* network, int fromLayer, int toLayer)
     : TBasicConnections(network, fromLayer, toLayer) {
@@ -49,12 +50,7 @@ void TConnectedConnections::Randomize(double min, double max) {
 
 void TConnectedConnections::AccumulateNetInput(double* net) {
   const double* source = network->layers[fromLayer]->outputs.data();
-  for (int t = 0; t < storedTo; ++t) {
-    const double* weights = index_weights[t];
-    double sum = 0.0;
-    for (int f = 0; f < storedFrom; ++f) sum = weights[f] * source[f] + sum;
-    net[t] += sum;
-  }
+  NetInputKernels::AccumulateDense(index_weights.data(), source, storedFrom, storedTo, net);
 }
 
 bool TConnectedConnections::IsValid(int, int) {

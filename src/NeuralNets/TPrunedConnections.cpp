@@ -2,6 +2,7 @@
 
 #include "Common/Assert.h"
 #include "NeuralNets/BlockStorage.h"
+#include "NeuralNets/NetInputKernels.h"
 
 TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer)
     : TBasicConnections(network, fromLayer, toLayer) {
@@ -41,15 +42,7 @@ void TPrunedConnections::Randomize(double min, double max) {
 
 void TPrunedConnections::AccumulateNetInput(double* net) {
   const double* source = network->layers[fromLayer]->outputs.data();
-  for (int t = 0; t < storedTo; ++t) {
-    const double* weights = index_weights[t];
-    const unsigned char* flags = index_masks[t];
-    double sum = 0.0;
-    for (int f = 0; f < storedFrom; ++f) {
-      if (flags[f] & FMaskExists) sum = weights[f] * source[f] + sum;
-    }
-    net[t] += sum;
-  }
+  NetInputKernels::AccumulateMasked(index_weights.data(), index_masks.data(), source, storedFrom, storedTo, net);
 }
 
 bool TPrunedConnections::IsValid(int from, int to) {
