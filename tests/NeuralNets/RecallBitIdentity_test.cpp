@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <cfenv>
 #include <limits>
 #include <memory>
 #include <random>
@@ -190,6 +191,33 @@ TEST(NetInputKernels, MissingConnectionsLeaveTheSumAlone) {
   ExpectSameBits(expected, net, "masked");
   EXPECT_TRUE(std::isfinite(net[0]));
   for (int t = 1; t < 8; ++t) EXPECT_TRUE(std::isnan(net[static_cast<std::size_t>(t)])) << t;
+}
+
+// A missing connection adds its product as +0.0, which leaves every sum that
+// can arise unchanged in each rounding mode; the kernels equal the plain
+// loops in all four.
+TEST(NetInputKernels, EqualPlainLoopsInEveryRoundingMode) {
+  const int modes[] = {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO};
+  unsigned seed = 500;
+  for (int mode : modes) {
+    for (int nFrom : {3, 8, 33, 70}) {
+      ValueSource values(seed++, 0.1);
+      // Values that cancel exactly, so that sums pass through zero.
+      Matrix m(nFrom, 11, values, 0.4);
+      std::vector<double> x = Values(values, nFrom);
+      for (int f = 1; f < nFrom; f += 2) {
+        x[static_cast<std::size_t>(f)] = -x[static_cast<std::size_t>(f - 1)];
+        for (int t = 0; t < 11; ++t) m.weights[static_cast<std::size_t>(t) * nFrom + f] = m.rows[t][f - 1];
+      }
+      std::vector<double> expected(11, 0.0);
+      std::vector<double> actual(11, 0.0);
+      ASSERT_EQ(std::fesetround(mode), 0);
+      PlainSums(m, x.data(), true, expected.data());
+      NetInputKernels::AccumulateMasked(m.rows.data(), m.flagRows.data(), x.data(), nFrom, 11, actual.data());
+      std::fesetround(FE_TONEAREST);
+      ExpectSameBits(expected, actual, "masked");
+    }
+  }
 }
 
 // A pruneable block through its public operations: pruned connections that
