@@ -67,6 +67,19 @@ char* PutRight(char* p, const char* text, std::size_t length, int width) {
   return p + length;
 }
 
+// A matrix cell: |text| (at most kMaxCellBytes long, in a buffer of at least
+// kMaxCellBytes bytes) right-aligned in kCellWidth characters. Both copies
+// have a fixed size, so they compile to a few stores instead of two library
+// calls per cell; the second one also copies bytes behind the text, which
+// lie inside the cell's kMaxCellBytes and are overwritten by what follows.
+char* PutCell(char* p, const char* text, std::size_t length) {
+  static constexpr char kBlanks[kCellWidth + 1] = "                    ";
+  std::memcpy(p, kBlanks, kCellWidth);
+  const std::size_t padding = length < kCellWidth ? kCellWidth - length : 0;
+  std::memcpy(p + padding, text, kMaxCellBytes);
+  return p + padding + length;
+}
+
 char* PutLongRight(char* p, long value, int width) {
   char text[Netforge::kNumberBufferSize];
   const char* end = Netforge::FormatLong(text, value);
@@ -251,13 +264,13 @@ char* PutColumnHeader(char* p, int nTo, bool freezable) {
 // One matrix row: the cells of source neuron |r| for every target, then
 // " /* r */".
 char* PutMatrixRow(char* p, const BlockCells& cells, int r, int nTo, bool freezable) {
-  char number[Netforge::kNumberBufferSize];
+  char number[Netforge::kNumberBufferSize] = {};
   for (int c = 0; c < nTo; ++c) {
     const unsigned flags = cells.Flags(r, c);
     const bool exists = (flags & FMaskExists) != 0;
     if (exists) {
       const char* end = Netforge::FormatGeneral(number, cells.Weight(r, c), kNetworkFilePrecision);
-      p = PutRight(p, number, static_cast<std::size_t>(end - number), kCellWidth);
+      p = PutCell(p, number, static_cast<std::size_t>(end - number));
     } else {
       p = PutRight(p, "-", 1, kCellWidth);
     }
