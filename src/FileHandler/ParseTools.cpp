@@ -143,6 +143,13 @@ class ByteReader {
     }
   }
 
+  // Gives back the byte just taken, which is not a line end.
+  bool Unget() {
+    if (buf_ == nullptr || buf_->sungetc() == Traits::eof()) return false;
+    --position_.taken;
+    return true;
+  }
+
   // Takes blanks (not comments); returns the first other byte, not taken.
   int SkipBlanks() {
     for (;;) {
@@ -287,6 +294,23 @@ std::string_view FileTools::ReadTokenInto(std::istream& in) {
   if (IsWordByte(c)) FailAtToken(in, kWordTooLong);
   if (c != Traits::eof() && IsBlank(c)) reader.Skip(c);
   return word_;
+}
+
+int FileTools::PeekToken(std::istream& in) {
+  Track(in);
+  ByteReader reader(in, position_);
+  for (;;) {
+    const int c = reader.SkipBlanks();
+    if (c != '/') return c;
+    reader.Skip(c);
+    const int next = reader.Peek();
+    if (next != '*') {
+      if (!reader.Unget()) FailAtToken(in, "Cannot step back in the input");
+      return c;
+    }
+    reader.Skip(next);
+    SkipComment(in);
+  }
 }
 
 // Nesting is counted rather than recursed, so that no file can exhaust the

@@ -70,6 +70,11 @@ class FileTools {
     std::int64_t column = 0;      // from 1, in bytes; 0 when not known
   };
 
+  // Throws Error with |message|, pointing at the start of the last statement
+  // read (or the last token read on its own). Every reader of a file format
+  // reports its content errors through it, so they carry positions too.
+  [[noreturn]] void Fail(std::istream& in, std::string message);
+
   // Starts counting lines and columns of |in| anew, its current read
   // position being line 1, column 1. Reading a stream other than the one last
   // read starts the count on its own; an operation that opens a file calls
@@ -85,6 +90,10 @@ class FileTools {
   // the bytes below 0x21, 0x7F, the bytes from 0x80 up and ","; a word longer
   // than 1 MiB is rejected ("Word longer than 1048576 characters").
   std::string ReadToken(std::istream& in);
+  // Skips blanks and comments and returns the first byte of the next token
+  // without taking it, or std::char_traits<char>::eof() at the end of input.
+  // Lets a reader look ahead while lines and columns stay counted.
+  int PeekToken(std::istream& in);
   // Skips a (nested) comment; the stream stands just after its "/*". Throws
   // "Unexpected end of file during comment" when the input ends inside it.
   void SkipComment(std::istream& in);
@@ -178,10 +187,6 @@ class FileTools {
     Place Here() const { return Place{line, taken - lineStart + 1}; }
   };
 
-  // Throws Error with |message|, pointing at the start of the last statement
-  // read (or the last token read on its own). The network and data set file
-  // operations report through it, so their errors carry positions too.
-  [[noreturn]] void Fail(std::istream& in, std::string message);
   // Throws Error pointing at the first byte of the last token read.
   [[noreturn]] void FailAtToken(std::istream& in, std::string message);
   [[noreturn]] void FailAt(std::istream& in, Place place, std::string message);

@@ -578,6 +578,44 @@ TEST(FileTools, ReadNetworkHandlesEveryPrefixOfAFile) {
   }
 }
 
+// Damaged files: bytes replaced, dropped or repeated, numbers made huge or
+// negative. Each is rejected or read; none may stop the program.
+TEST(FileTools, ReadNetworkSurvivesDamagedFiles) {
+  const std::string alphabet = "[]=~/*-,0123456789 \nTFaz";
+  const char* numbers[] = {"2000000000", "-1", "-2147483648", "99999999999", "1e308", "nan", "0"};
+  std::mt19937 rng(7);
+  int read = 0;
+  testing::internal::CaptureStdout();
+  for (const char* name : {"xor.wgt", "sparse.wgt", "connected.wgt"}) {
+    const std::string original = ExampleText(name);
+    for (int round = 0; round < 1500; ++round) {
+      std::string text = original;
+      for (int edits = 1 + static_cast<int>(rng() % 3); edits > 0; --edits) {
+        const std::size_t at = rng() % text.size();
+        switch (rng() % 4) {
+          case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
+          case 1: text.erase(at, 1 + rng() % 8); break;
+          case 2: text.insert(at, text.substr(rng() % text.size(), 1 + rng() % 40)); break;
+          default: {
+            const std::size_t digit = text.find_first_of("0123456789", at);
+            if (digit != std::string::npos) text.replace(digit, 1, numbers[rng() % 7]);
+          }
+        }
+      }
+      std::istringstream in(text);
+      FileTools tools;
+      try {
+        NetworkPtr network(tools.ReadNetwork(in, nullptr));
+        ++read;
+      } catch (const FileTools::Error& error) {
+        EXPECT_FALSE(error.message.empty());
+      }
+    }
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_GT(read, 0);  // some damage is harmless, such as a changed weight
+}
+
 // A stream that cannot seek, such as a pipe.
 class PipeBuffer : public std::streambuf {
  public:

@@ -1,0 +1,358 @@
+#include "EvaluationRun.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "Common/NumberText.h"
+#include "DataObject/Data.h"
+#include "EvaluationFailure.h"
+#include "FilePlace.h"
+#include "FileHandler/Filer.h"
+#include "FileHandler/ParseTools.h"
+#include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/TErrorObj.h"
+#include "ProgressLine.h"
+
+namespace {
+
+// A run of rows holds at most this many rows and, for wide rows, at most
+// about this many values in each of its data sets (8 MiB of doubles).
+constexpr long kRowsPerRun = 4096;
+constexpr long kValuesPerRun = 1L << 20;
+
+// A stream buffer that cannot read (a folder opened as a file, a device
+// error) throws std::ios_base::failure from inside the tokenizer.
+constexpr const char* kReadFailed = "cannot read the file";
+
+// The first data set of a data set file, as its header describes it.
+struct DataSetShape {
+  long rows = -1;
+  long inputs = 0;
+  long expected = 0;  // expected outputs per row; 0 with labels
+  bool labels = false;
+  std::string dataSetName;  // block names as written, for the end tags
+  std::string dataName;
+  std::int64_t dataStart = 0;  // byte just after the [Data] tag
+};
+
+// The message for a status code of the data set file operations.
+std::string StatusMessage(int status) {
+  switch (status) {
+    case FILE_OPEN_FAILED:
+      return "cannot open the file";
+    case FORMAT_ERROR:
+      return "unacceptable data set header (an unknown, repeated or misplaced count, "
+             "a bracket with more than one count, or a negative count)";
+    case INVALID_DATA_SET:
+      return "the data sets to write differ in their rows";
+    case FILE_WRITE_FAILED:
+      return "cannot write the file";
+    default: {
+      std::string message = "unexpected status ";
+      Netforge::AppendLong(message, status);
+      return message;
+    }
+  }
+}
+
+EvaluationFailure FailureIn(const std::string& file, std::string message) {
+  return EvaluationFailure{file, 0, 0, std::move(message)};
+}
+
+EvaluationFailure FailureAt(const std::string& file, FilePlace place, std::string message) {
+  if (place.line <= 0) place = FilePlace{0, 0};
+  return EvaluationFailure{file, place.line, place.column, std::move(message)};
+}
+
+// "1 neuron", "2 neurons".
+std::string Count(long n, const char* noun) {
+  std::string text;
+  Netforge::AppendLong(text, n);
+  text += ' ';
+  text += noun;
+  if (n != 1) text += 's';
+  return text;
+}
+
+// Standard output belongs to the figures; the network reader's one
+// diagnostic word on it is sent to standard error while a network loads.
+class StandardOutputToError {
+ public:
+  StandardOutputToError() : saved_(std::cout.rdbuf(std::cerr.rdbuf())) {}
+  ~StandardOutputToError() { std::cout.rdbuf(saved_); }
+  StandardOutputToError(const StandardOutputToError&) = delete;
+  StandardOutputToError& operator=(const StandardOutputToError&) = delete;
+
+ private:
+  std::streambuf* saved_;
+};
+
+std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
+  try {
+    StandardOutputToError redirect;
+    FileTools tools;
+    return std::unique_ptr<TBasicNetwork>(tools.LoadNetwork(file.c_str(), nullptr));
+  } catch (const FileTools::Error& error) {
+    if (error.line == 0 && error.message == "Error on File Open") throw FailureIn(file, "cannot open the file");
+    throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+  }
+}
+
+// The registry's "error" and "null" functions stand for "no function" and
+// stop the program when a neuron fires with them. A network file may still
+// give them to neurons, so such a network is refused before any recall.
+void CheckRecallable(const std::string& file, TBasicNetwork& network) {
+  const ActFunction error = network.fnRegistry->GetFunction("error");
+  const ActFunction null = network.fnRegistry->GetFunction("null");
+  for (int k = 0; k < network.numLayers; ++k) {
+    TBasicLayer* layer = network.layers[static_cast<std::size_t>(k)];
+    for (int n = 0; n < layer->numNeurons; ++n) {
+      const ActFunction fn = layer->GetNeuron(n)->GetActivationFunction();
+      if (fn == error || fn == null) {
+        std::string message = "neuron ";
+        Netforge::AppendLong(message, n);
+        message += " of layer ";
+        Netforge::AppendLong(message, k);
+        message += " has the activation function \"";
+        message += network.fnRegistry->GetFunctionName(fn);
+        message += "\", which cannot be recalled";
+        throw FailureIn(file, message);
+      }
+    }
+  }
+}
+
+// Reads the header of a data set file up to its [Data] tag.
+DataSetShape ReadShape(const std::string& file) {
+  std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
+  if (!in.is_open()) throw FailureIn(file, StatusMessage(FILE_OPEN_FAILED));
+
+  DataSetShape shape;
+  long generated = 0, errors = 0;
+  try {
+    FileTools tools;
+    tools.BeginReading(in);
+    shape.dataSetName = tools.ExpectBlock(tools.ReadStatement(in, nullptr, false), in, "DATASET");
+    Statement statement;
+    const int status = tools.ReadDataSetHeader(in, &shape.inputs, &shape.expected, &generated, &errors,
+                                               &shape.rows, &statement);
+    if (status != SUCCESS) throw FailureIn(file, StatusMessage(status));
+    if (shape.rows < 0) throw FailureIn(file, "the data set header gives no \"Rows\"");
+    shape.dataName = tools.ExpectBlock(statement, in, "DATA");
+  } catch (const FileTools::Error& error) {
+    throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+  } catch (const std::ios_base::failure&) {
+    throw FailureIn(file, kReadFailed);
+  }
+  if (in.eof() && !in.bad()) in.clear();
+  shape.dataStart = static_cast<std::int64_t>(in.tellg());
+  if (shape.dataStart < 0) throw FailureIn(file, "cannot tell the position in the file");
+
+  shape.labels = shape.expected == -1;
+  if (shape.expected < 0) shape.expected = 0;  // "Labels", or a count below -1 (no values)
+  return shape;
+}
+
+// Refuses data sets the network cannot take, or that are too long to count.
+void CheckFits(const std::string& file, const DataSetShape& shape, long nIn, long nOut) {
+  if (shape.inputs == 0 && shape.expected == 0 && !shape.labels) {
+    throw FailureIn(file, "the file holds no first data set (no inputs and no expected outputs)");
+  }
+  if (shape.inputs != nIn) {
+    throw FailureIn(file, "the data set has " + Count(shape.inputs, "input") +
+                              " per row, but the network's input layer has " + Count(nIn, "neuron"));
+  }
+  if (shape.expected != 0 && shape.expected != nOut) {
+    throw FailureIn(file, "the data set has " + Count(shape.expected, "expected output") +
+                              " per row, but the network's output layer has " + Count(nOut, "neuron"));
+  }
+  // The error measures count their patterns in an int. (The header reader
+  // takes counts as 32-bit integers today; this keeps the measures sound
+  // should it take more.)
+  if (shape.rows > INT_MAX) {
+    throw FailureIn(file, "more than 2147483647 rows; split the data set");
+  }
+}
+
+void CheckStatus(const std::string& file, int status) {
+  if (status != SUCCESS) throw FailureIn(file, StatusMessage(status));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return std::filesystem::equivalent(a, b, ignored);
+}
+
+// Runs the rows of a data set file through a network, run by run.
+class Evaluation {
+ public:
+  Evaluation(const EvaluationSettings& settings, TBasicNetwork& network, const DataSetShape& shape)
+      : settings_(settings),
+        network_(network),
+        shape_(shape),
+        nOut_(network.layers[static_cast<std::size_t>(network.outLayer)]->numNeurons),
+        measured_(shape.expected != 0),
+        rms_(nOut_),
+        crossEntropy_(nOut_),
+        inputs_(static_cast<std::size_t>(shape.inputs)),
+        targets_(static_cast<std::size_t>(nOut_)),
+        outputs_(static_cast<std::size_t>(nOut_)),
+        errors_(static_cast<std::size_t>(nOut_)) {}
+
+  EvaluationSummary Run() {
+    if (!settings_.result.empty()) {
+      CheckStatus(settings_.result, FileTools().WriteDataSetHeader(settings_.result.c_str(), shape_.inputs,
+                                                                   shape_.labels ? -1 : shape_.expected, nOut_,
+                                                                   measured_ ? nOut_ : 0, shape_.rows));
+      resultBegun_ = true;
+    }
+    ProgressLine progress;
+    const long perRun = RowsPerRun();
+    long offset = 0;
+    for (long done = 0; done < shape_.rows;) {
+      const long rows = std::min(perRun, shape_.rows - done);
+      RunRows(rows, offset);
+      done += rows;
+      progress.Update(done, shape_.rows);
+    }
+    progress.Finish();
+    CheckEnd(offset);
+    if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(settings_.result.c_str()));
+
+    EvaluationSummary summary;
+    summary.rows = shape_.rows;
+    summary.hasFigures = measured_;
+    summary.labelled = shape_.labels;
+    if (measured_) {
+      summary.rmse = rms_.GetError();
+      summary.crossEntropy = crossEntropy_.GetError();
+    }
+    return summary;
+  }
+
+  // Whether Run created the result file (and so may remove it).
+  bool ResultBegun() const { return resultBegun_; }
+
+ private:
+  long RowsPerRun() const {
+    const long width = std::max({shape_.inputs + shape_.expected, 2 * nOut_, 1L});
+    return std::clamp(kValuesPerRun / width, 1L, kRowsPerRun);
+  }
+
+  // Reads |rows| rows at |offset| (moved past them), runs them through the
+  // network and appends them with their outputs to the result file.
+  void RunRows(long rows, long& offset) {
+    std::unique_ptr<Data> first = ReadRows(rows, offset);
+    std::unique_ptr<Data> second;
+    if (!settings_.result.empty()) second = std::make_unique<Data>(rows, nOut_, measured_ ? nOut_ : 0, false);
+
+    for (long row = 0; row < rows; ++row) {
+      if (shape_.inputs > 0) first->GetInputRow(row, inputs_.data());
+      network_.Recall(inputs_.data(), outputs_.data());
+      if (measured_) Measure(*first, row);
+      if (second) second->AppendRow(outputs_.data(), errors_.data(), nullptr);
+    }
+    if (second) {
+      CheckStatus(settings_.result,
+                  FileTools().WriteDataSetRows(settings_.result.c_str(), first.get(), second.get(), nullptr));
+    }
+  }
+
+  void Measure(Data& first, long row) {
+    first.GetOutputRow(row, targets_.data());
+    rms_.AddPattern(targets_.data(), outputs_.data());
+    crossEntropy_.AddPattern(targets_.data(), outputs_.data());
+    for (std::size_t k = 0; k < targets_.size(); ++k) errors_[k] = targets_[k] - outputs_[k];
+  }
+
+  std::unique_ptr<Data> ReadRows(long rows, long& offset) {
+    const std::string& file = settings_.dataSet;
+    Data* first = nullptr;
+    long requested = rows;
+    int status;
+    try {
+      // A fresh FileTools per call: each call reads a new stream.
+      status = FileTools().ReadDataSetRows(file.c_str(), &offset, &requested, &first);
+    } catch (const FileTools::Error& error) {
+      delete first;
+      throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+    } catch (const std::ios_base::failure&) {
+      delete first;
+      throw FailureIn(file, kReadFailed);
+    }
+    std::unique_ptr<Data> owned(first);
+    CheckStatus(file, status);
+    if (!owned) throw FailureIn(file, "the file holds no first data set");
+    return owned;
+  }
+
+  // After the announced rows only the end tags may follow. They are read
+  // from where the rows ended, so the places counted from there are turned
+  // into places in the file (only when there is an error to report).
+  void CheckEnd(long offset) {
+    const std::string& file = settings_.dataSet;
+    std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
+    if (!in.is_open()) throw FailureIn(file, StatusMessage(FILE_OPEN_FAILED));
+    in.seekg(shape_.dataStart + offset);
+    try {
+      FileTools tools;
+      tools.BeginReading(in);
+      tools.ExpectEnd(tools.ReadStatement(in, shape_.dataName.c_str(), false), in);
+      tools.ExpectEnd(tools.ReadStatement(in, shape_.dataSetName.c_str(), false), in);
+      tools.ExpectEnd(tools.ReadStatement(in, nullptr, false), in);
+    } catch (const FileTools::Error& error) {
+      FilePlace place{error.line, error.column};
+      if (place.line > 0) {
+        place = ResumedPlace(place, FilePlace{1, 1}, PlaceOfOffset(file.c_str(), shape_.dataStart + offset));
+      }
+      throw FailureAt(file, place, error.message);
+    } catch (const std::ios_base::failure&) {
+      throw FailureIn(file, kReadFailed);
+    }
+  }
+
+  const EvaluationSettings& settings_;
+  TBasicNetwork& network_;
+  const DataSetShape& shape_;
+  const long nOut_;
+  const bool measured_;  // the rows have expected outputs
+  bool resultBegun_ = false;
+  TErrorRMSObj rms_;
+  TErrorCrossEntropyObj crossEntropy_;
+  std::vector<double> inputs_, targets_, outputs_, errors_;
+};
+
+}  // namespace
+
+EvaluationSummary RunEvaluation(const EvaluationSettings& settings) {
+  if (!settings.result.empty() &&
+      (SameFile(settings.result, settings.dataSet) || SameFile(settings.result, settings.network))) {
+    throw FailureIn(settings.result, "the result file must differ from the network and data set files");
+  }
+  std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(settings.network);
+  CheckRecallable(settings.network, *network);
+  const DataSetShape shape = ReadShape(settings.dataSet);
+  const long nIn = network->layers[static_cast<std::size_t>(network->inLayer)]->numNeurons;
+  const long nOut = network->layers[static_cast<std::size_t>(network->outLayer)]->numNeurons;
+  CheckFits(settings.dataSet, shape, nIn, nOut);
+
+  Evaluation evaluation(settings, *network, shape);
+  try {
+    return evaluation.Run();
+  } catch (...) {
+    // A half-written result file would read as a broken data set.
+    if (evaluation.ResultBegun()) {
+      std::error_code ignored;
+      std::filesystem::remove(settings.result, ignored);
+    }
+    throw;
+  }
+}
