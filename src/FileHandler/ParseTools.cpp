@@ -426,6 +426,12 @@ void FileTools::ReadBracketItem(std::istream& in, std::string_view name, Stateme
   else statement.open = true;
 }
 
+Statement FileTools::ReadBracketItem(std::istream& in, std::string name) {
+  Statement statement;
+  ReadBracketItem(in, name, statement);
+  return statement;
+}
+
 // A wrong or misplaced end tag is blamed at its "[~", the token read last on
 // entry; a missing "]" at whatever stands in its place. A token's text is
 // word_, so its data is zero-terminated.

@@ -204,6 +204,7 @@ class FileTools {
   // The rest of a bracket item whose |name| has been read: a Tag, or an
   // Assignment with its value; open when the bracket does not close after it.
   void ReadBracketItem(std::istream& in, std::string_view name, Statement& statement);
+  Statement ReadBracketItem(std::istream& in, std::string name);
   // The rest of an end tag after "[~": the name of |blockdef| and "]".
   void ReadEndTag(std::istream& in, const char* blockdef);
   static bool IsAssignment(const Statement& statement, const char* key);
