@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <typeinfo>
@@ -27,8 +28,8 @@ namespace {
 const char* const kWriteFailed = "Error writing network file";
 
 // The file buffer of SaveNetwork: large enough that the file system sees few,
-// large writes.
-constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+// large writes (rows longer than the buffer go to the file directly).
+constexpr std::size_t kFileBufferSize = std::size_t{1} << 16;
 
 // Field widths of the matrix form: every cell is a weight right-aligned in
 // 20 characters and a blank, plus a flag letter and a blank when the block is
@@ -375,10 +376,11 @@ void FileTools::WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstruc
 void FileTools::SaveNetwork(const char* fileName, TBasicNetwork* network, TKQstructure* status) {
   delete status;  // nothing is reported through it
   NF_ASSERT(fileName != nullptr);
-  // Declared before the stream, so that it outlives the stream's last flush.
-  std::vector<char> buffer(kFileBufferSize);
+  // Declared before the stream, so that it outlives the stream's last flush;
+  // left uninitialised, as the stream fills it.
+  const std::unique_ptr<char[]> buffer(new char[kFileBufferSize]);
   std::ofstream file;
-  file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  file.rdbuf()->pubsetbuf(buffer.get(), static_cast<std::streamsize>(kFileBufferSize));
   file.open(fileName, std::ios::out | std::ios::trunc);
   if (!file.is_open()) throw Error{"Error on File Open", nullptr, &file};
   // On a throw the stream's destructor closes the file with what was written.

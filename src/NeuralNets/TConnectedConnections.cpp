@@ -1,5 +1,7 @@
 #include "NeuralNets/TConnectedConnections.h"
 
+#include <algorithm>
+
 #include "Common/Assert.h"
 #include "NeuralNets/BlockStorage.h"
 #include "NeuralNets/NetInputKernels.h"
@@ -44,8 +46,13 @@ int TConnectedConnections::SetWeights(const double* in, int) {
   return k;
 }
 
+// RandomWeight for every cell, with its test of min == max made once.
 void TConnectedConnections::Randomize(double min, double max) {
-  for (double& weight : array_weights) weight = RandomWeight(min, max);
+  if (min == max) {
+    std::fill(array_weights.begin(), array_weights.end(), min);
+    return;
+  }
+  for (double& weight : array_weights) weight = DrawRandomWeight(min, max);
 }
 
 void TConnectedConnections::AccumulateNetInput(double* net) {

@@ -33,10 +33,20 @@ void TPrunedConnections::PointAllRows() {
   BlockStorage::PointRows(index_masks, array_masks, storedFrom);
 }
 
+// RandomWeight for every trainable cell, with its test of min == max made
+// once for the whole block.
 void TPrunedConnections::Randomize(double min, double max) {
   const std::size_t cells = array_weights.size();
+  const unsigned char* masks = array_masks.data();
+  double* weights = array_weights.data();
+  if (min == max) {
+    for (std::size_t i = 0; i < cells; ++i) {
+      if (masks[i] & FMaskTrainable) weights[i] = min;
+    }
+    return;
+  }
   for (std::size_t i = 0; i < cells; ++i) {
-    if (array_masks[i] & FMaskTrainable) array_weights[i] = RandomWeight(min, max);
+    if (masks[i] & FMaskTrainable) weights[i] = DrawRandomWeight(min, max);
   }
 }
 
