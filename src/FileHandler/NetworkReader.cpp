@@ -647,7 +647,7 @@ void NetworkReader::ReadMatrixCell(BlockState& state, CellAccess& cells, int fro
       const bool existed = cells.IsValid(from, to);
       cells.Set(from, to, weight);
       if (!existed && pendingFreeze) cells.SetUnTrainable(from, to);
-    } else if (Is(cell.name, "T")) {
+    } else if (cell.name.size() == 1 && (cell.name[0] == 'T' || cell.name[0] == 't')) {  // Is(name, "T")
       cells.SetTrainable(from, to);
       pendingFreeze = false;
     } else if (Is(cell.name, "F")) {
