@@ -6,8 +6,9 @@
 // register (the x86-64 baseline, so the binary runs on every x86-64). Each
 // lane still computes w * x + sum for its own target in its own order: the
 // same operations on the same operands as the plain loop, hence the same
-// bits. The weights of two rows are paired up with unpack instructions;
-// nothing is reassociated, and the build never allows contraction into fused
+// bits. Each row is multiplied by the sources two at a time, and the products
+// of two rows are paired up by source with unpack instructions; nothing is
+// reassociated, and the build never allows contraction into fused
 // multiply-adds.
 //
 // Missing connections: the product of a missing connection is replaced, bit
@@ -103,11 +104,9 @@ struct Tile {
   }
 };
 
-// sum = w * x + sum for both lanes. The operands stand in the order the
-// compiled plain loop uses them (weight times source, then the running sum as
-// the first operand of the addition). Only which NaN comes out when both
-// operands are NaN depends on it, and the language leaves that to the
-// compiler; this order is GCC's on x86-64.
+// sum = w * x + sum for both lanes. The order of the operands of each
+// operation could only decide which NaN comes out when both are NaN, which
+// the language leaves to the compiler (it may swap them in either loop).
 inline __m128d MultiplyAdd(__m128d w, __m128d x, __m128d sum) { return _mm_add_pd(sum, _mm_mul_pd(w, x)); }
 
 // As MultiplyAdd where |mask| is all ones; sum itself where it is all zeros
