@@ -662,6 +662,8 @@ TEST(FileTools, ReadsTheSameThroughEveryStreamBuffer) {
       const std::string expected = Transcript(plain, blockdef, false);
       for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
                                 std::size_t{64}, std::size_t{4096}}) {
+        // The texts of a mebibyte through fewer buffers, to keep the test quick.
+        if (text.size() > 100000 && chunk != 0 && chunk != 7 && chunk != 4096) continue;
         for (bool reuse : {false, true}) {
           ChunkedBuffer buffer(text, chunk);
           std::istream in(&buffer);
