@@ -1,12 +1,13 @@
 // The tokenizer, statement reader and statement writer of FileTools.
 //
-// Reading goes straight to the stream's buffer (sgetc/sbumpc) because files
-// with millions of weights pass through ReadToken byte by byte; the stream's
-// own state is kept as istream::get would leave it at the end of input
-// (eofbit set), so callers can still ask the stream whether it has ended.
-// Every byte taken is counted on the way for the positions in errors, without
-// asking the stream where it stands: blanks and comment bytes one by one (any
-// of them may end a line), the bytes of a word all at once at its end.
+// Reading goes straight to the stream's buffer, and runs of word bytes and
+// blanks are scanned in place in the buffer's get area, because files with
+// millions of weights pass through the tokenizer. The stream's own state is
+// kept as istream::get would leave it at the end of input (eofbit set), so
+// callers can still ask the stream whether it has ended. Every byte taken is
+// counted on the way for the positions in errors, without asking the stream
+// where it stands: blanks as they are scanned (any of them may end a line),
+// comment bytes one by one, the bytes of a word all at once at its end.
 #include "FileHandler/ParseTools.h"
 
 #include <algorithm>
@@ -72,6 +73,8 @@ bool IsWordByte(int c) {
 // protected members of std::streambuf; a derived class may name them, and
 // the member pointers it obtains work on every std::streambuf.
 struct GetArea : std::streambuf {
+  static constexpr std::ptrdiff_t kMaxRun = std::ptrdiff_t{1} << 30;
+
   static const char* Next(std::streambuf* buf) { return (buf->*&GetArea::gptr)(); }
   static const char* End(std::streambuf* buf) { return (buf->*&GetArea::egptr)(); }
   static void Take(std::streambuf* buf, std::size_t count) {
@@ -156,7 +159,8 @@ class ByteReader {
       const int c = Peek();  // refills the get area when it is empty
       if (c == Traits::eof() || !IsBlank(c)) return c;
       const char* first = GetArea::Next(buf_);
-      const char* last = GetArea::End(buf_);
+      // At most kMaxRun bytes at a time, as the get area moves by int steps.
+      const char* last = first + std::min<std::ptrdiff_t>(GetArea::End(buf_) - first, GetArea::kMaxRun);
       if (first == last) {
         Skip(c);
         continue;
