@@ -13,7 +13,10 @@
 
 // The name of scratch file |slot| of this process (removed at exit).
 inline std::string FuzzTempName(int slot) {
-  static const std::string base = "/tmp/netforge-fuzz-" + std::to_string(getpid()) + "-";
+  // Memory-backed where the system has it: the targets rewrite these files on
+  // every input.
+  static const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  static const std::string base = folder + "/netforge-fuzz-" + std::to_string(getpid()) + "-";
   struct Remover {
     ~Remover() {
       for (int i = 0; i < 4; ++i) std::remove((base + std::to_string(i)).c_str());

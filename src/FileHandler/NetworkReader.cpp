@@ -218,7 +218,8 @@ class NetworkReader {
   TBasicNetwork* Read();
 
  private:
-  [[noreturn]] void Fail(std::string message) { throw FileTools::Error{std::move(message), &in_, nullptr}; }
+  // Content errors point at the statement being handled.
+  [[noreturn]] void Fail(std::string message) { tools_.Fail(in_, std::move(message)); }
   Statement Next(const char* blockdef) { return tools_.ReadStatement(in_, blockdef, false); }
   Statement Continuation() { return tools_.ReadStatement(in_, nullptr, true); }
   int Integer(const std::string& text) { return tools_.ParseInteger(in_, text.c_str()); }
@@ -733,6 +734,7 @@ TBasicNetwork* FileTools::ReadNetwork(std::istream& in, TKQstructure* status) {
   try {
     // A stream that has failed reads as ended, as it does for the tokenizer.
     std::uint64_t bytes = 0;
+    BeginReading(in);
     if (!in.good() || MeasureInput(in, bytes)) return NetworkReader(*this, in, bytes).Read();
 
     // A stream that cannot tell its size (a pipe) is read whole first, so
@@ -741,6 +743,7 @@ TBasicNetwork* FileTools::ReadNetwork(std::istream& in, TKQstructure* status) {
     in.setstate(std::ios_base::eofbit);
     bytes = content.size();
     std::istringstream copy(std::move(content));
+    BeginReading(copy);
     try {
       return NetworkReader(*this, copy, bytes).Read();
     } catch (Error& error) {

@@ -846,3 +846,37 @@ TEST(FileTools, ReadNetworkReadsBackWhatWriteNetworkWrites) {
 }
 
 }  // namespace
+
+// Errors of the file's content point at the statement they concern.
+TEST(FileTools, ReadNetworkErrorsCarryTheirLineAndColumn) {
+  const std::string good = ExampleText("xor.wgt");
+  auto position_of = [](const std::string& text) {
+    std::istringstream in(text);
+    FileTools tools;
+    try {
+      NetworkPtr network(tools.ReadNetwork(in, nullptr));
+    } catch (const FileTools::Error& error) {
+      return error.message + " at " + std::to_string(error.line) + ":" + std::to_string(error.column);
+    }
+    return std::string("read");
+  };
+  ASSERT_EQ(position_of(good), "read");
+
+  // An unknown function name on its own line.
+  std::string text = good;
+  const std::size_t at = text.find("[All ActivationFunction=sigmoid ]");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 33, "[All ActivationFunction=sigmoidal ]");
+  const long line = 1 + static_cast<long>(std::count(good.begin(), good.begin() + static_cast<long>(at), '\n'));
+  // The item after "[All " is the statement concerned.
+  EXPECT_EQ(position_of(text), "Unknown activation function sigmoidal at " + std::to_string(line) + ":6");
+
+  // A matrix cell that is not a bare word, indented by three blanks.
+  EXPECT_EQ(position_of("[NeuralNetwork]\n[NetworkType = Basic]\n[NetworkInformation]\n[NumberOfLayers = 2]\n"
+                        "[InputLayer = 0]\n[OutputLayer = 1]\n[~NetworkInformation]\n"
+                        "[Layer = 0]\n[LayerType = Input]\n[NumberOfNeurons = 1]\n[All ActivationFunction=linear ]\n[~Layer]\n"
+                        "[Layer = 1]\n[LayerType = Simple]\n[NumberOfNeurons = 1]\n[All ActivationFunction=linear ]\n[~Layer]\n"
+                        "[ConnectionLayer]\n[LayerFrom = 0]\n[LayerTo = 1]\n[ConnectionType = Pruneable]\n"
+                        "[Matrix Weights ]\n   [x]\n[~Matrix]\n[~ConnectionLayer]\n[~NeuralNetwork]\n"),
+            "Token Expected at 23:4");
+}
