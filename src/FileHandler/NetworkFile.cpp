@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <typeinfo>
@@ -27,8 +28,8 @@ namespace {
 const char* const kWriteFailed = "Error writing network file";
 
 // The file buffer of SaveNetwork: large enough that the file system sees few,
-// large writes.
-constexpr std::size_t kFileBufferSize = std::size_t{1} << 20;
+// large writes (rows longer than the buffer go to the file directly).
+constexpr std::size_t kFileBufferSize = std::size_t{1} << 16;
 
 // Field widths of the matrix form: every cell is a weight right-aligned in
 // 20 characters and a blank, plus a flag letter and a blank when the block is
@@ -65,6 +66,19 @@ char* PutRight(char* p, const char* text, std::size_t length, int width) {
   }
   std::memcpy(p, text, length);
   return p + length;
+}
+
+// A matrix cell: |text| (at most kMaxCellBytes long, in a buffer of at least
+// kMaxCellBytes bytes) right-aligned in kCellWidth characters. Both copies
+// have a fixed size, so they compile to a few stores instead of two library
+// calls per cell; the second one also copies bytes behind the text, which
+// lie inside the cell's kMaxCellBytes and are overwritten by what follows.
+char* PutCell(char* p, const char* text, std::size_t length) {
+  static constexpr char kBlanks[kCellWidth + 1] = "                    ";
+  std::memcpy(p, kBlanks, kCellWidth);
+  const std::size_t padding = length < kCellWidth ? kCellWidth - length : 0;
+  std::memcpy(p + padding, text, kMaxCellBytes);
+  return p + padding + length;
 }
 
 char* PutLongRight(char* p, long value, int width) {
@@ -251,13 +265,13 @@ char* PutColumnHeader(char* p, int nTo, bool freezable) {
 // One matrix row: the cells of source neuron |r| for every target, then
 // " /* r */".
 char* PutMatrixRow(char* p, const BlockCells& cells, int r, int nTo, bool freezable) {
-  char number[Netforge::kNumberBufferSize];
+  char number[Netforge::kNumberBufferSize] = {};
   for (int c = 0; c < nTo; ++c) {
     const unsigned flags = cells.Flags(r, c);
     const bool exists = (flags & FMaskExists) != 0;
     if (exists) {
       const char* end = Netforge::FormatGeneral(number, cells.Weight(r, c), kNetworkFilePrecision);
-      p = PutRight(p, number, static_cast<std::size_t>(end - number), kCellWidth);
+      p = PutCell(p, number, static_cast<std::size_t>(end - number));
     } else {
       p = PutRight(p, "-", 1, kCellWidth);
     }
@@ -362,10 +376,11 @@ void FileTools::WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstruc
 void FileTools::SaveNetwork(const char* fileName, TBasicNetwork* network, TKQstructure* status) {
   delete status;  // nothing is reported through it
   NF_ASSERT(fileName != nullptr);
-  // Declared before the stream, so that it outlives the stream's last flush.
-  std::vector<char> buffer(kFileBufferSize);
+  // Declared before the stream, so that it outlives the stream's last flush;
+  // left uninitialised, as the stream fills it.
+  const std::unique_ptr<char[]> buffer(new char[kFileBufferSize]);
   std::ofstream file;
-  file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  file.rdbuf()->pubsetbuf(buffer.get(), static_cast<std::streamsize>(kFileBufferSize));
   file.open(fileName, std::ios::out | std::ios::trunc);
   if (!file.is_open()) throw Error{"Error on File Open", nullptr, &file};
   // On a throw the stream's destructor closes the file with what was written.

@@ -64,6 +64,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -151,6 +152,54 @@ struct LayerState {
   std::vector<char> parameterSet;
 };
 
+// The connection operations the matrix reader applies to each cell. A
+// pruneable block, the block of every multilayer perceptron, has its flag
+// and weight arrays changed directly, exactly as its operations change them
+// (TPrunedConnections.h), which spares millions of calls in a large file;
+// any other block is changed through its operations.
+class CellAccess {
+ public:
+  explicit CellAccess(TBasicConnections* block) : block_(block) {
+    if (typeid(*block) == typeid(TPrunedConnections)) {
+      auto* pruned = static_cast<TPrunedConnections*>(block);
+      weights_ = pruned->index_weights.data();
+      masks_ = pruned->index_masks.data();
+    }
+  }
+
+  bool IsValid(int from, int to) {
+    return masks_ != nullptr ? (masks_[to][from] & FMaskExists) != 0 : block_->IsValid(from, to);
+  }
+  void Prune(int from, int to) {
+    if (masks_ == nullptr) return block_->PruneConnection(from, to);
+    masks_[to][from] = 0;
+    weights_[to][from] = 0.0;
+  }
+  // AddConnection, then the weight.
+  void Set(int from, int to, double weight) {
+    if (masks_ == nullptr) {
+      block_->AddConnection(from, to);
+      block_->Weight(from, to) = weight;
+      return;
+    }
+    if (!(masks_[to][from] & FMaskExists)) masks_[to][from] = FMaskAll;
+    weights_[to][from] = weight;
+  }
+  void SetTrainable(int from, int to) {
+    if (masks_ == nullptr) return block_->SetTrainable(from, to);
+    if (masks_[to][from] & FMaskExists) masks_[to][from] |= FMaskTrainable;
+  }
+  void SetUnTrainable(int from, int to) {
+    if (masks_ == nullptr) return block_->SetUnTrainable(from, to);
+    masks_[to][from] &= static_cast<unsigned char>(~FMaskTrainable);
+  }
+
+ private:
+  TBasicConnections* block_;
+  double* const* weights_ = nullptr;       // rows of a pruneable block
+  unsigned char* const* masks_ = nullptr;  // its flag rows
+};
+
 // Working state of one ConnectionLayer block.
 struct BlockState {
   TBasicConnections* block = nullptr;  // owned by the network once installed
@@ -195,7 +244,7 @@ class NetworkReader {
   Statement ReadConnectionLayer(const std::string& blockName);
   BlockState CreateBlock(int from, int to, const std::string& type);
   void ReadMatrix(BlockState& state, const Statement& opening);
-  void ReadMatrixCell(BlockState& state, int from, int to, const std::vector<bool>& isWeight,
+  void ReadMatrixCell(BlockState& state, CellAccess& cells, int from, int to, const std::vector<bool>& isWeight,
                       const std::string& blockName);
   void ReadWeightList(BlockState& state, const std::string& blockName);
   void ReadWeightListEntry(BlockState& state, Statement statement);
@@ -208,6 +257,7 @@ class NetworkReader {
   NetworkHeader header_;
   std::string networkName_;      // the name of the network block as the file spells it
   std::vector<char> layerSeen_;  // a Layer block for this number has begun
+  Statement cell_;               // the statement of the matrix cell being read
 };
 
 // ---- Limits ----
@@ -546,11 +596,11 @@ BlockState NetworkReader::CreateBlock(int from, int to, const std::string& type)
   net->InstallConnections(block.release());
 
   // A pruneable block starts without connections: only those the file
-  // lists exist.
+  // lists exist. A new block's weights are all 0.0, as pruned ones must be,
+  // so clearing the flags prunes every connection at once.
   if (Is(type, "PRUNEABLE")) {
-    for (int t = 0; t < state.nTo; ++t) {
-      for (int f = 0; f < state.nFrom; ++f) state.block->PruneConnection(f, t);
-    }
+    auto* pruned = static_cast<TPrunedConnections*>(state.block);
+    std::fill(pruned->array_masks.begin(), pruned->array_masks.end(), static_cast<unsigned char>(0));
   }
   return state;
 }
@@ -572,40 +622,41 @@ void NetworkReader::ReadMatrix(BlockState& state, const Statement& opening) {
     if (isWeight.size() > static_cast<std::size_t>(kMaxMatrixItems)) Fail("More than nine items in a Matrix bracket");
   }
   if (!isWeight.empty()) {
+    CellAccess cells(state.block);
     for (int from = 0; from < state.nFrom; ++from) {
-      for (int to = 0; to < state.nTo; ++to) ReadMatrixCell(state, from, to, isWeight, blockName);
+      for (int to = 0; to < state.nTo; ++to) ReadMatrixCell(state, cells, from, to, isWeight, blockName);
     }
   }
   tools_.ExpectEnd(Next(blockName.c_str()), in_);
 }
 
-void NetworkReader::ReadMatrixCell(BlockState& state, int from, int to, const std::vector<bool>& isWeight,
-                                   const std::string& blockName) {
-  TBasicConnections* block = state.block;
+void NetworkReader::ReadMatrixCell(BlockState& state, CellAccess& cells, int from, int to,
+                                   const std::vector<bool>& isWeight, const std::string& blockName) {
   bool pendingFreeze = false;  // an "F" met before the weight that creates the connection
   for (const bool weightItem : isWeight) {
-    const Statement cell = Next(blockName.c_str());
+    // One Statement for every cell, so that reading a cell allocates nothing.
+    tools_.ReadStatement(in_, blockName.c_str(), false, cell_);
+    const Statement& cell = cell_;
     if (cell.type != Token) Fail("Token Expected");
     if (weightItem) {
       if (cell.name == "-") {
         if (!state.freezable) Fail("A FullyConnected block cannot remove a connection");
-        block->PruneConnection(from, to);
+        cells.Prune(from, to);
         continue;
       }
       const double weight = Number(cell.name);
-      const bool existed = block->IsValid(from, to);
-      block->AddConnection(from, to);
-      block->Weight(from, to) = weight;
-      if (!existed && pendingFreeze) block->SetUnTrainable(from, to);
-    } else if (Is(cell.name, "T")) {
-      block->SetTrainable(from, to);
+      const bool existed = cells.IsValid(from, to);
+      cells.Set(from, to, weight);
+      if (!existed && pendingFreeze) cells.SetUnTrainable(from, to);
+    } else if (cell.name.size() == 1 && (cell.name[0] == 'T' || cell.name[0] == 't')) {  // Is(name, "T")
+      cells.SetTrainable(from, to);
       pendingFreeze = false;
     } else if (Is(cell.name, "F")) {
       if (!state.freezable) Fail("A FullyConnected block cannot freeze a connection");
-      pendingFreeze = !block->IsValid(from, to);
-      block->SetUnTrainable(from, to);
+      pendingFreeze = !cells.IsValid(from, to);
+      cells.SetUnTrainable(from, to);
     } else {
-      if (block->IsValid(from, to)) Fail("Flag T or F expected for an existing connection");
+      if (cells.IsValid(from, to)) Fail("Flag T or F expected for an existing connection");
       pendingFreeze = false;
     }
   }
@@ -666,7 +717,13 @@ void NetworkReader::ReadWeightListEntry(BlockState& state, Statement statement) 
 
 TBasicNetwork* FileTools::LoadNetwork(const char* fileName, TKQstructure* status) {
   delete status;
+  // A larger buffer than the default, so that the file system sees fewer
+  // reads; left uninitialised, as the stream fills it. Declared before the
+  // stream, which uses it until it is destroyed.
+  constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+  const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
   std::ifstream file;
+  file.rdbuf()->pubsetbuf(buffer.get(), static_cast<std::streamsize>(kBufferSize));
   if (fileName != nullptr) file.open(fileName);
   if (!file.is_open()) throw Error{"Error on File Open", &file, nullptr};
   return ReadNetwork(file, nullptr);

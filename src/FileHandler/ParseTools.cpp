@@ -1,14 +1,16 @@
 // The tokenizer, statement reader and statement writer of FileTools.
 //
-// Reading goes straight to the stream's buffer (sgetc/sbumpc) because files
-// with millions of weights pass through ReadToken byte by byte; the stream's
-// own state is kept as istream::get would leave it at the end of input
-// (eofbit set), so callers can still ask the stream whether it has ended.
-// Every byte taken is counted on the way for the positions in errors, without
-// asking the stream where it stands: blanks and comment bytes one by one (any
-// of them may end a line), the bytes of a word all at once at its end.
+// Reading goes straight to the stream's buffer, and runs of word bytes and
+// blanks are scanned in place in the buffer's get area, because files with
+// millions of weights pass through the tokenizer. The stream's own state is
+// kept as istream::get would leave it at the end of input (eofbit set), so
+// callers can still ask the stream whether it has ended. Every byte taken is
+// counted on the way for the positions in errors, without asking the stream
+// where it stands: blanks as they are scanned (any of them may end a line),
+// comment bytes one by one, the bytes of a word all at once at its end.
 #include "FileHandler/ParseTools.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <istream>
@@ -40,14 +42,45 @@ constexpr const char* kWordTooLong = "Word longer than 1048576 characters";
 
 // Bytes count as signed 8-bit values, so every byte from 0x80 up is a blank
 // just like the control bytes; a comma separates numbers like a space.
-bool IsBlank(int c) {
+constexpr bool IsBlank(int c) {
   const auto byte = static_cast<signed char>(static_cast<unsigned char>(c));
   return byte < 0x21 || byte == 0x7F || byte == ',';
 }
 
-bool IsSpecial(int c) {
+constexpr bool IsSpecial(int c) {
   return c == '[' || c == ']' || c == '/' || c == '*' || c == '=' || c == '<' || c == '>';
 }
+
+// The class of every byte in one table, for the loop over a word's bytes,
+// which sees every byte of the numbers in a network file.
+enum ByteClass : unsigned char { kWordByte, kBlankByte, kSpecialByte };
+
+struct ByteClasses {
+  ByteClass of[256];
+  constexpr ByteClasses() : of() {
+    for (int c = 0; c < 256; ++c) of[c] = IsBlank(c) ? kBlankByte : IsSpecial(c) ? kSpecialByte : kWordByte;
+  }
+};
+constexpr ByteClasses kByteClasses;
+
+// A word byte (not Traits::eof(), not blank, not special).
+bool IsWordByte(int c) {
+  return c != Traits::eof() && kByteClasses.of[static_cast<unsigned char>(c)] == kWordByte;
+}
+
+// The bytes a stream buffer holds in memory, its get area, to scan a word's
+// bytes in place instead of one call per byte. The area's pointers are
+// protected members of std::streambuf; a derived class may name them, and
+// the member pointers it obtains work on every std::streambuf.
+struct GetArea : std::streambuf {
+  static constexpr std::ptrdiff_t kMaxRun = std::ptrdiff_t{1} << 30;
+
+  static const char* Next(std::streambuf* buf) { return (buf->*&GetArea::gptr)(); }
+  static const char* End(std::streambuf* buf) { return (buf->*&GetArea::egptr)(); }
+  static void Take(std::streambuf* buf, std::size_t count) {
+    (buf->*&GetArea::gbump)(static_cast<int>(count));
+  }
+};
 
 // Byte access to an input stream through its buffer. A stream that is not
 // good (or has no buffer) reads as ended, as with istream::get; meeting the
@@ -90,6 +123,29 @@ class ByteReader {
     return c;
   }
 
+  // Appends the word bytes that follow to |word|, taking them uncounted,
+  // up to the first other byte (not taken) or until |word| holds |limit|
+  // bytes; returns that byte (or the word byte that did not fit).
+  int TakeWord(std::string& word, std::size_t limit) {
+    for (;;) {
+      const int c = Peek();  // refills the get area when it is empty
+      if (!IsWordByte(c) || word.size() == limit) return c;
+      const char* first = GetArea::Next(buf_);
+      const char* last = GetArea::End(buf_);
+      if (first == last) {
+        // A buffer without a get area hands out its bytes one by one.
+        word.push_back(static_cast<char>(c));
+        buf_->sbumpc();
+        continue;
+      }
+      const char* end = first;
+      while (end != last && kByteClasses.of[static_cast<unsigned char>(*end)] == kWordByte) ++end;
+      const std::size_t count = std::min(static_cast<std::size_t>(end - first), limit - word.size());
+      word.append(first, count);
+      GetArea::Take(buf_, count);
+    }
+  }
+
   // Gives back the byte just taken, which is not a line end.
   bool Unget() {
     if (buf_ == nullptr || buf_->sungetc() == Traits::eof()) return false;
@@ -99,12 +155,26 @@ class ByteReader {
 
   // Takes blanks (not comments); returns the first other byte, not taken.
   int SkipBlanks() {
-    int c = Peek();
-    while (c != Traits::eof() && IsBlank(c)) {
-      Skip(c);
-      c = Peek();
+    for (;;) {
+      const int c = Peek();  // refills the get area when it is empty
+      if (c == Traits::eof() || !IsBlank(c)) return c;
+      const char* first = GetArea::Next(buf_);
+      // At most kMaxRun bytes at a time, as the get area moves by int steps.
+      const char* last = first + std::min<std::ptrdiff_t>(GetArea::End(buf_) - first, GetArea::kMaxRun);
+      if (first == last) {
+        Skip(c);
+        continue;
+      }
+      const char* end = first;
+      for (; end != last && kByteClasses.of[static_cast<unsigned char>(*end)] == kBlankByte; ++end) {
+        if (*end == '\n') {
+          ++position_.line;
+          position_.lineStart = position_.taken + (end - first) + 1;
+        }
+      }
+      position_.taken += end - first;
+      GetArea::Take(buf_, static_cast<std::size_t>(end - first));
     }
-    return c;
   }
 
  private:
@@ -192,14 +262,19 @@ void FileTools::FailAt(std::istream& in, Place place, std::string message) {
 // A token read on its own is a statement of its own for the checks that
 // follow it; ReadStatement, which reads several tokens per statement, sets
 // the statement's start again once it has read them.
-std::string FileTools::ReadToken(std::istream& in) {
+std::string FileTools::ReadToken(std::istream& in) { return std::string(ReadTokenInto(in)); }
+
+std::string_view FileTools::ReadTokenInto(std::istream& in) {
   Track(in);
   ByteReader reader(in, position_);
   for (;;) {
     const int c = reader.SkipBlanks();
     position_.token = position_.Here();
     position_.statement = position_.token;
-    if (c == Traits::eof()) return std::string();
+    if (c == Traits::eof()) {
+      word_.clear();  // a zero-terminated empty text, as ReadEndTag needs
+      return word_;
+    }
     if (!IsSpecial(c)) break;
     reader.Skip(c);
     const int next = reader.Peek();
@@ -208,26 +283,20 @@ std::string FileTools::ReadToken(std::istream& in) {
       SkipComment(in);
       continue;
     }
+    word_.assign(1, static_cast<char>(c));
     if (c == '[' && next == '~') {
       reader.Skip(next);
-      return "[~";
+      word_.push_back('~');
     }
-    return std::string(1, static_cast<char>(c));
+    return word_;
   }
 
   // A word: up to a blank (taken), a special byte (left) or the end of input.
   word_.clear();
-  for (int c = reader.Peek(); c != Traits::eof() && !IsSpecial(c); c = reader.Peek()) {
-    if (IsBlank(c)) {
-      reader.SkippedInLine(word_.size());  // before the blank, which may end the line
-      reader.Skip(c);
-      return word_;
-    }
-    reader.SkipUncounted();
-    if (word_.size() == kMaxWordLength) FailAtToken(in, kWordTooLong);
-    word_.push_back(static_cast<char>(c));
-  }
-  reader.SkippedInLine(word_.size());
+  const int c = reader.TakeWord(word_, kMaxWordLength);
+  reader.SkippedInLine(word_.size());  // before the blank, which may end the line
+  if (IsWordByte(c)) FailAtToken(in, kWordTooLong);
+  if (c != Traits::eof() && IsBlank(c)) reader.Skip(c);
   return word_;
 }
 
@@ -279,25 +348,32 @@ void FileTools::SkipComment(std::istream& in) {
 }
 
 Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool continued) {
+  Statement statement;
+  ReadStatement(in, blockdef, continued, statement);
+  return statement;
+}
+
+void FileTools::ReadStatement(std::istream& in, const char* blockdef, bool continued, Statement& statement) {
   Track(in);
   // Loops only to step over a format header.
   for (;;) {
-    std::string token = ReadToken(in);
+    std::string_view token = ReadTokenInto(in);
     const Place start = position_.token;
     if (token.empty()) {
       // An open bracket must be closed before the input may end.
       if (blockdef != nullptr || continued) FailAtToken(in, "Unexpected end of file");
-      return Statement{};
+      SetStatement(statement, End, {});
+      return;
     }
     if (token == "]") FailAtToken(in, continued ? kCommentBeforeCloseBracket : kStrayCloseBracket);
 
     if (continued || token == "[") {
-      std::string name = continued ? std::move(token) : ReadToken(in);
-      Statement statement = ReadBracketItem(in, std::move(name));
+      if (!continued) token = ReadTokenInto(in);
+      ReadBracketItem(in, token, statement);
       position_.statement = start;
       if (continued || statement.type != Assignment ||
           Netforge::strcasecmp(statement.name.c_str(), "FORMATVERSION") != 0) {
-        return statement;
+        return;
       }
       // The format header: checked and skipped.
       if (statement.open) Fail(in, "Illegal Format of FormatVersion");
@@ -309,55 +385,66 @@ Statement FileTools::ReadStatement(std::istream& in, const char* blockdef, bool 
     if (token == "[~") {
       ReadEndTag(in, blockdef);
       position_.statement = start;
-      return Statement{};
+      SetStatement(statement, End, {});
+      return;
     }
-    Statement statement;
-    statement.type = Token;
-    statement.name = std::move(token);
-    return statement;
+    SetStatement(statement, Token, token);
+    return;
   }
 }
 
+void FileTools::SetStatement(Statement& statement, StatementType type, std::string_view name) {
+  statement.type = type;
+  statement.name.assign(name);
+  statement.value.clear();
+  statement.open = false;
+}
+
 // Both checks blame the item, the token read last.
-void FileTools::CheckItem(std::istream& in, const std::string& item) {
+void FileTools::CheckItem(std::istream& in, std::string_view item) {
   if (item.empty()) FailAtToken(in, "Unexpected end of file");
   if (IsSpecial(static_cast<unsigned char>(item[0]))) FailAtToken(in, "Unexpected special character");
 }
 
-Statement FileTools::ReadBracketItem(std::istream& in, std::string name) {
+void FileTools::ReadBracketItem(std::istream& in, std::string_view name, Statement& statement) {
   CheckItem(in, name);
-  Statement statement;
-  statement.type = Tag;
-  statement.name = std::move(name);
+  SetStatement(statement, Tag, name);
 
   ByteReader reader(in, position_);
   int c = reader.SkipBlanks();
   if (c == ']') {
     reader.Skip(c);
-    return statement;
+    return;
   }
   if (c != '=') {
     statement.open = true;
-    return statement;
+    return;
   }
   reader.Skip(c);
   statement.type = Assignment;
-  statement.value = ReadToken(in);
-  CheckItem(in, statement.value);
+  const std::string_view value = ReadTokenInto(in);
+  CheckItem(in, value);
+  statement.value.assign(value);
   c = reader.SkipBlanks();
   if (c == ']') reader.Skip(c);
   else statement.open = true;
+}
+
+Statement FileTools::ReadBracketItem(std::istream& in, std::string name) {
+  Statement statement;
+  ReadBracketItem(in, name, statement);
   return statement;
 }
 
 // A wrong or misplaced end tag is blamed at its "[~", the token read last on
-// entry; a missing "]" at whatever stands in its place.
+// entry; a missing "]" at whatever stands in its place. A token's text is
+// word_, so its data is zero-terminated.
 void FileTools::ReadEndTag(std::istream& in, const char* blockdef) {
   const Place start = position_.token;
   if (blockdef == nullptr) FailAt(in, start, kEndTagOutsideBlock);
-  const std::string name = ReadToken(in);
-  if (Netforge::strcasecmp(name.c_str(), blockdef) != 0) FailAt(in, start, "Unexpected End Tag");
-  if (ReadToken(in) != "]") FailAtToken(in, "Expected ']'");
+  const std::string_view name = ReadTokenInto(in);
+  if (Netforge::strcasecmp(name.data(), blockdef) != 0) FailAt(in, start, "Unexpected End Tag");
+  if (ReadTokenInto(in) != "]") FailAtToken(in, "Expected ']'");
 }
 
 // ---- Statement checks ----

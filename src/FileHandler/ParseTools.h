@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 class TBasicNetwork;
 class TKQstructure;
@@ -105,6 +106,10 @@ class FileTools {
   // "]"), an end tag with no block open, and input that ends inside an
   // open bracket.
   Statement ReadStatement(std::istream& in, const char* blockdef, bool continued);
+  // The same, into |statement|, whose texts keep their storage: a reader that
+  // takes many statements (the cells of a matrix) into one object allocates
+  // nothing per statement.
+  void ReadStatement(std::istream& in, const char* blockdef, bool continued, Statement& statement);
 
   // Statement checks. |expected| may be nullptr where the operation allows it.
   std::string ExpectBlock(const Statement& statement, std::istream& in, const char* expected);
@@ -190,16 +195,21 @@ class FileTools {
     if (position_.stream != &in) BeginReading(in);
   }
 
+  // ReadToken without a new string: the token is left in word_ and the view
+  // is valid until the next read.
+  std::string_view ReadTokenInto(std::istream& in);
   // A statement's name or value must be a word.
-  void CheckItem(std::istream& in, const std::string& item);
+  void CheckItem(std::istream& in, std::string_view item);
+  static void SetStatement(Statement& statement, StatementType type, std::string_view name);
   // The rest of a bracket item whose |name| has been read: a Tag, or an
   // Assignment with its value; open when the bracket does not close after it.
+  void ReadBracketItem(std::istream& in, std::string_view name, Statement& statement);
   Statement ReadBracketItem(std::istream& in, std::string name);
   // The rest of an end tag after "[~": the name of |blockdef| and "]".
   void ReadEndTag(std::istream& in, const char* blockdef);
   static bool IsAssignment(const Statement& statement, const char* key);
 
-  std::string word_;    // scratch buffer in which ReadToken assembles a word
+  std::string word_;    // scratch buffer in which ReadTokenInto assembles a token
   Position position_;   // where reading stands in the stream being read
 };
 

@@ -1,7 +1,10 @@
 #include "NeuralNets/TConnectedConnections.h"
 
+#include <algorithm>
+
 #include "Common/Assert.h"
 #include "NeuralNets/BlockStorage.h"
+#include "NeuralNets/NetInputKernels.h"
 
 TConnectedConnections::TConnectedConnections(TBasicNetwork* network, int fromLayer, int toLayer)
     : TBasicConnections(network, fromLayer, toLayer) {
@@ -43,18 +46,18 @@ int TConnectedConnections::SetWeights(const double* in, int) {
   return k;
 }
 
+// RandomWeight for every cell, with its test of min == max made once.
 void TConnectedConnections::Randomize(double min, double max) {
-  for (double& weight : array_weights) weight = RandomWeight(min, max);
+  if (min == max) {
+    std::fill(array_weights.begin(), array_weights.end(), min);
+    return;
+  }
+  for (double& weight : array_weights) weight = DrawRandomWeight(min, max);
 }
 
 void TConnectedConnections::AccumulateNetInput(double* net) {
   const double* source = network->layers[fromLayer]->outputs.data();
-  for (int t = 0; t < storedTo; ++t) {
-    const double* weights = index_weights[t];
-    double sum = 0.0;
-    for (int f = 0; f < storedFrom; ++f) sum = weights[f] * source[f] + sum;
-    net[t] += sum;
-  }
+  NetInputKernels::AccumulateDense(index_weights.data(), source, storedFrom, storedTo, net);
 }
 
 bool TConnectedConnections::IsValid(int, int) {

@@ -2,6 +2,7 @@
 
 #include "Common/Assert.h"
 #include "NeuralNets/BlockStorage.h"
+#include "NeuralNets/NetInputKernels.h"
 
 TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, int toLayer)
     : TBasicConnections(network, fromLayer, toLayer) {
@@ -32,24 +33,26 @@ void TPrunedConnections::PointAllRows() {
   BlockStorage::PointRows(index_masks, array_masks, storedFrom);
 }
 
+// RandomWeight for every trainable cell, with its test of min == max made
+// once for the whole block.
 void TPrunedConnections::Randomize(double min, double max) {
   const std::size_t cells = array_weights.size();
+  const unsigned char* masks = array_masks.data();
+  double* weights = array_weights.data();
+  if (min == max) {
+    for (std::size_t i = 0; i < cells; ++i) {
+      if (masks[i] & FMaskTrainable) weights[i] = min;
+    }
+    return;
+  }
   for (std::size_t i = 0; i < cells; ++i) {
-    if (array_masks[i] & FMaskTrainable) array_weights[i] = RandomWeight(min, max);
+    if (masks[i] & FMaskTrainable) weights[i] = DrawRandomWeight(min, max);
   }
 }
 
 void TPrunedConnections::AccumulateNetInput(double* net) {
   const double* source = network->layers[fromLayer]->outputs.data();
-  for (int t = 0; t < storedTo; ++t) {
-    const double* weights = index_weights[t];
-    const unsigned char* flags = index_masks[t];
-    double sum = 0.0;
-    for (int f = 0; f < storedFrom; ++f) {
-      if (flags[f] & FMaskExists) sum = weights[f] * source[f] + sum;
-    }
-    net[t] += sum;
-  }
+  NetInputKernels::AccumulateMasked(index_weights.data(), index_masks.data(), source, storedFrom, storedTo, net);
 }
 
 bool TPrunedConnections::IsValid(int from, int to) {

@@ -1,5 +1,6 @@
 #include "FileHandler/ParseTools.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <locale>
 #include <memory>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -579,4 +581,117 @@ TEST(FileTools, ErrorPositionsStartAgainForEachStream) {
   // An error not built by reading carries no position.
   EXPECT_EQ(FileTools::Error{}.line, 0);
   EXPECT_EQ(FileTools::Error{}.column, 0);
+}
+
+namespace {
+
+// Stream buffers that hand out a text differently from a string stream: in
+// get areas of |chunk| bytes, so that words, blank runs and comments are cut
+// at every place; or, with chunk 0, without any get area, one byte per call.
+class ChunkedBuffer : public std::streambuf {
+ public:
+  ChunkedBuffer(std::string text, std::size_t chunk) : text_(std::move(text)), chunk_(chunk) {}
+
+ protected:
+  int_type underflow() override {
+    if (chunk_ == 0) return next_ < text_.size() ? traits_type::to_int_type(text_[next_]) : traits_type::eof();
+    if (gptr() != nullptr && gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (next_ >= text_.size()) return traits_type::eof();
+    const std::size_t count = std::min(chunk_, text_.size() - next_);
+    char* first = text_.data() + next_;
+    setg(first, first, first + count);
+    next_ += count;
+    return traits_type::to_int_type(*first);
+  }
+  int_type uflow() override {
+    if (chunk_ != 0) return std::streambuf::uflow();
+    if (next_ >= text_.size()) return traits_type::eof();
+    return traits_type::to_int_type(text_[next_++]);
+  }
+
+ private:
+  std::string text_;
+  std::size_t chunk_;
+  std::size_t next_ = 0;
+};
+
+// Every statement of |in| (continuing open brackets) and the error that ends
+// the reading, with its place; |reuse| reads them all into one Statement.
+std::string Transcript(std::istream& in, const char* blockdef, bool reuse) {
+  FileTools tools;
+  std::string result;
+  Statement reused;
+  result += PlaceOf([&] {
+    bool continued = false;
+    for (;;) {
+      if (reuse) {
+        tools.ReadStatement(in, blockdef, continued, reused);
+      } else {
+        reused = tools.ReadStatement(in, blockdef, continued);
+      }
+      result += Describe(reused) + " | ";
+      if (reused.type == End) return;
+      continued = reused.open;
+    }
+  });
+  return result;
+}
+
+}  // namespace
+
+// The tokenizer reads words and blank runs in place in the stream buffer's
+// get area; what it reads, and where it says an error is, must not depend on
+// how the buffer hands out the bytes, nor on whether statements are read
+// into a new or a reused Statement.
+TEST(FileTools, ReadsTheSameThroughEveryStreamBuffer) {
+  const std::string longName(3000, 'n');
+  const std::vector<std::string> texts = {
+      "[NeuralNetwork]\r\n[NetworkType = MLP]\n  /* a /* nested */ comment\n */ [Layer=1]\n"
+      "  -0.123456789012345 T     0.5 F  /* 0 */\n\t\t1e-300,2,,3 - -\n[" + longName + " = " + longName + "]\n"
+      "[All ActivationFunction = sigmoid ]\n[~NeuralNetwork]",
+      "[A = 1]\n   \n\n     x y [B =\n\n    = 2]",
+      "[Layer]\n[Neurons = 3]\n  [~Network]\n",
+      "[A = 1]\n  " + std::string((std::size_t{1} << 20) + 1, 'w'),
+      std::string(std::size_t{1} << 20, 'w') + " x [Open",
+      "[A\r\n\r\n",
+      "/* a\nb /* c\r\nd */ e\n*/ [X] ]",
+  };
+  for (const std::string& text : texts) {
+    for (const char* blockdef : {static_cast<const char*>(nullptr), "NeuralNetwork"}) {
+      std::istringstream plain(text);
+      const std::string expected = Transcript(plain, blockdef, false);
+      for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                std::size_t{64}, std::size_t{4096}}) {
+        // The texts of a mebibyte through fewer buffers, to keep the test quick.
+        if (text.size() > 100000 && chunk != 0 && chunk != 7 && chunk != 4096) continue;
+        for (bool reuse : {false, true}) {
+          ChunkedBuffer buffer(text, chunk);
+          std::istream in(&buffer);
+          EXPECT_EQ(Transcript(in, blockdef, reuse), expected)
+              << "chunk " << chunk << (reuse ? ", reused statement" : "") << ", text " << text.substr(0, 40);
+        }
+      }
+    }
+  }
+}
+
+// A reused Statement carries nothing over from the statement before.
+TEST(FileTools, ReadStatementIntoAReusedStatement) {
+  FileTools tools;
+  std::istringstream in("[Key = a-long-value-that-needs-memory of-its-own] word [Tag] [~Block]");
+  Statement statement;
+  tools.ReadStatement(in, "Block", false, statement);
+  EXPECT_EQ(Describe(statement), "Assignment Key=a-long-value-that-needs-memory+");
+  tools.ReadStatement(in, "Block", true, statement);
+  EXPECT_EQ(Describe(statement), "Tag of-its-own");
+  tools.ReadStatement(in, "Block", false, statement);
+  EXPECT_EQ(Describe(statement), "Token word");
+  EXPECT_EQ(statement.value, "");
+  tools.ReadStatement(in, "Block", false, statement);
+  EXPECT_EQ(Describe(statement), "Tag Tag");
+  EXPECT_FALSE(statement.open);
+  tools.ReadStatement(in, "Block", false, statement);
+  EXPECT_EQ(statement.type, End);
+  EXPECT_EQ(statement.name, "");
+  EXPECT_EQ(statement.value, "");
 }

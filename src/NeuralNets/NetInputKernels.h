@@ -1,0 +1,37 @@
+// The inner loops of recall: the net input that one connection block adds to
+// the neurons of its target layer.
+//
+// Both kernels compute, for every target t,
+//     sum = 0.0; for f ascending: sum = w[t][f] * x[f] + sum;   net[t] += sum
+// and give exactly the bits of that plain loop, for every input including
+// -0.0, infinities and NaN: each target keeps its own running sum and takes
+// its sources in ascending order; only independent targets are computed side
+// by side. The masked kernel skips a connection whose flag byte lacks
+// FMaskExists by keeping the running sum as it was (a select, never an
+// addition of zero, which would turn -0.0 into +0.0 and infinity times zero
+// into NaN).
+//
+// Internal to the connection blocks' implementation files. The caller owns
+// every array; |rows[t]| points at nFrom weights (and |flagRows[t]| at nFrom
+// flag bytes) for t in [0, nTo), |x| at nFrom values, |net| at nTo values.
+#ifndef NETFORGE_NEURALNETS_NETINPUTKERNELS_H
+#define NETFORGE_NEURALNETS_NETINPUTKERNELS_H
+
+namespace NetInputKernels {
+
+// Every connection present.
+void AccumulateDense(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
+
+// Only the connections whose flag byte holds FMaskExists.
+void AccumulateMasked(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                      int nFrom, int nTo, double* net);
+
+// The plain loops above, one target at a time: the reference the fast
+// kernels must equal bit for bit, and what runs where no vector unit is known.
+void AccumulateDenseReference(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
+void AccumulateMaskedReference(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                               int nFrom, int nTo, double* net);
+
+}  // namespace NetInputKernels
+
+#endif  // NETFORGE_NEURALNETS_NETINPUTKERNELS_H
