@@ -4,16 +4,12 @@
 // vanish, change into folders or shrink between two calls of a reader that
 // reopens its file on every call. Each must end in its status or a
 // FileTools::Error, never in a crash, a hang or a leak.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,41 +20,15 @@
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/KQML.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder for the files of one test, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "netforge-fault-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
+using TestSupport::ReadAll;
+using TestSupport::TempFolder;
+using TestSupport::WriteText;
 
 bool HaveFullDevice() { return fs::exists("/dev/full"); }
 

@@ -1,20 +1,16 @@
 #include "FileHandler/Filer.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <locale>
 #include <memory>
 #include <random>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,41 +18,15 @@
 #include "DataObject/Data.h"
 #include "DataObject/TLabelList.h"
 #include "KQmessage/KQML.h"
+#include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder for the files of one test, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "netforge-filer-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
+using TestSupport::ReadAll;
+using TestSupport::TempFolder;
+using TestSupport::WriteText;
 
 std::string Example(const char* name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 

@@ -14,7 +14,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <fstream>
 #include <functional>
@@ -30,28 +29,16 @@
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/KQML.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "Support/TestFiles.h"
 
 namespace {
 
-bool UnderAddressSanitizer() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#else
-  return false;
-#endif
-#else
-  return false;
-#endif
-}
-
-// Valgrind preloads its own libraries into the program it runs.
-bool UnderValgrind() {
-  const char* preload = std::getenv("LD_PRELOAD");
-  return preload != nullptr && std::strstr(preload, "vgpreload") != nullptr;
-}
+using TestSupport::RunProgram;
+using TestSupport::RunResult;
+using TestSupport::TempFolder;
+using TestSupport::UnderAddressSanitizer;
+using TestSupport::UnderValgrind;
+using TestSupport::WriteText;
 
 // The address space this process has mapped, in bytes; 0 if unknown.
 unsigned long long MappedBytes() {
@@ -255,23 +242,11 @@ TEST(FileTools, HostileMessagesAreRefusedWithinTheirMemory) {
 TEST(FileTools, HostileParameterFileEndsTheToolWithinItsMemory) {
   // The tool in a shell with a small address space: an absurd layer count
   // costs nothing before it is found unsupported by the size list.
-  char folder[] = "/tmp/netforge-hostile-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string dir = folder;
-  {
-    std::ofstream par(dir + "/hostile.par");
-    par << "Layers = 2000000000\nLayerSize = 1 2 3\n";
-  }
-  const std::string limit = UnderAddressSanitizer() || UnderValgrind() ? "" : "ulimit -v 131072 && ";
-  const std::string command = limit + "cd '" + dir + "' && '" NETFORGE_TOOL_PATH "' hostile.par >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  std::ifstream err(dir + "/err.txt");
-  std::ifstream out(dir + "/out.txt");
-  const std::string errText((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
-  const std::string outText((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-  std::system(("rm -rf '" + dir + "'").c_str());
-  ASSERT_TRUE(WIFEXITED(raw));
-  EXPECT_EQ(WEXITSTATUS(raw), 1);
-  EXPECT_EQ(errText, "LayerSize must list 2000000000 sizes\n");
-  EXPECT_EQ(outText, "");
+  const TempFolder folder;
+  WriteText(folder.File("hostile.par"), "Layers = 2000000000\nLayerSize = 1 2 3\n");
+  const std::string limit = UnderAddressSanitizer() || UnderValgrind() ? "" : "ulimit -v 131072";
+  const RunResult result = RunProgram(folder.Path(), NETFORGE_TOOL_PATH, {"hostile.par"}, limit);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "LayerSize must list 2000000000 sizes\n");
+  EXPECT_EQ(result.out, "");
 }

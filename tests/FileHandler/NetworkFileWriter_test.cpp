@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,10 +21,13 @@
 #include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using TestSupport::ReadAll;
 
 std::string Lines(std::initializer_list<std::string> lines) {
   std::string text;
@@ -478,19 +479,6 @@ TEST(FileTools, SaveWeightsVisitorWritesOneListLine) {
 
 class FileToolsSaveNetwork : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "netforge-save-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  static std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
   // The message SaveNetwork throws, or "" when it succeeds.
   static std::string Save(const std::string& name, TBasicNetwork& network) {
     FileTools tools;
@@ -503,7 +491,8 @@ class FileToolsSaveNetwork : public ::testing::Test {
     }
     return "";
   }
-  fs::path dir_;
+  const TestSupport::TempFolder folder_;
+  const fs::path dir_ = folder_.Path();
 };
 
 TEST_F(FileToolsSaveNetwork, WritesTheFileAsWriteNetworkDoes) {

@@ -1,5 +1,4 @@
 // Runs the real Netforge binary on parameter files in a fresh folder.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,8 +7,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,56 +15,26 @@
 #include <gtest/gtest.h>
 
 #include "Common/NumberText.h"
+#include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using TestSupport::ReadAll;
+using TestSupport::RunResult;
+using TestSupport::UnderAddressSanitizer;
+using TestSupport::WriteText;
 
 class NetforgeTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "netforge-tool-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
+  void WriteFile(const std::string& name, const std::string& text) { WriteText(dir_ / name, text); }
 
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  void WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << text;
-  }
-
-  // Runs the tool in the test folder with |args| (single-quoted for the
-  // shell), standard output and standard error captured separately.
-  // |limits| is a shell command run first in the same shell, e.g. a ulimit.
+  // Runs the tool in the test folder with |args|, standard output and
+  // standard error captured separately. |limits| is a shell command run
+  // first in the same shell, e.g. a ulimit.
   RunResult Run(const std::vector<std::string>& args, const std::string& limits = "") {
-    std::string command = limits.empty() ? "" : limits + " && ";
-    command += "cd '" + dir_.string() + "' && '" NETFORGE_TOOL_PATH "'";
-    for (const std::string& arg : args) command += " '" + arg + "'";
-    command += " >stdout.txt 2>stderr.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadAll(dir_ / "stdout.txt");
-    result.err = ReadAll(dir_ / "stderr.txt");
-    fs::remove(dir_ / "stdout.txt");
-    fs::remove(dir_ / "stderr.txt");
-    return result;
+    return TestSupport::RunProgram(dir_, NETFORGE_TOOL_PATH, args, limits);
   }
 
   // Writes |text| as "test.par" and runs the tool on it.
@@ -76,7 +43,8 @@ class NetforgeTool : public ::testing::Test {
     return Run({"test.par"}, limits);
   }
 
-  fs::path dir_;
+  const TestSupport::TempFolder folder_;
+  const fs::path dir_ = folder_.Path();
 };
 
 const char* const kValid = "Layers = 3\nLayerSize = 2 3 1\nBias = true\nMinWeight = -0.5\nMaxWeight = 0.5\n";
@@ -198,20 +166,6 @@ std::vector<double> MatrixWeights(const std::string& text) {
     }
   }
   return weights;
-}
-
-bool UnderAddressSanitizer() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#else
-  return false;
-#endif
-#else
-  return false;
-#endif
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 // Runs the real NetforgeEval binary on network and data set files in a fresh
 // folder, standard output and standard error captured separately.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,21 +15,16 @@
 #include "DataObject/Data.h"
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
+#include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using TestSupport::ReadAll;
+using TestSupport::RunResult;
+using TestSupport::UnderAddressSanitizer;
+using TestSupport::WriteText;
 
 std::string Example(const char* name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 
@@ -113,40 +104,16 @@ DataSets ReadBack(const fs::path& path) {
 
 class NetforgeEvalTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "netforge-eval-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
+  void WriteFile(const std::string& name, const std::string& text) { WriteText(dir_ / name, text); }
 
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  void WriteFile(const std::string& name, const std::string& text) {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << text;
-  }
-
-  // Runs the tool in the test folder with |args| (single-quoted for the shell).
-  // |limits| is a shell command run first in the same shell, e.g. a ulimit.
+  // Runs the tool in the test folder with |args|. |limits| is a shell
+  // command run first in the same shell, e.g. a ulimit.
   RunResult Run(const std::vector<std::string>& args, const std::string& limits = "") {
-    std::string command = limits.empty() ? "" : limits + " && ";
-    command += "cd '" + dir_.string() + "' && '" NETFORGE_EVAL_PATH "'";
-    for (const std::string& arg : args) command += " '" + arg + "'";
-    command += " >stdout.txt 2>stderr.txt </dev/null";
-    const int raw = std::system(command.c_str());
-    RunResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadAll(dir_ / "stdout.txt");
-    result.err = ReadAll(dir_ / "stderr.txt");
-    fs::remove(dir_ / "stdout.txt");
-    fs::remove(dir_ / "stderr.txt");
-    return result;
+    return TestSupport::RunProgram(dir_, NETFORGE_EVAL_PATH, args, limits);
   }
 
-  fs::path dir_;
+  const TestSupport::TempFolder folder_;
+  const fs::path dir_ = folder_.Path();
 };
 
 #define EXPECT_FAILS_WITH(result, message) \
@@ -381,24 +348,6 @@ TEST_F(NetforgeEvalTool, HelpAndUsage) {
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), ""}),
                     "NetforgeEval: the result file name is empty\n");
 }
-
-namespace {
-
-bool UnderAddressSanitizer() {
-#if defined(__SANITIZE_ADDRESS__)
-  return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  return true;
-#else
-  return false;
-#endif
-#else
-  return false;
-#endif
-}
-
-}  // namespace
 
 TEST_F(NetforgeEvalTool, VanishedAndUnwritableFilesAreNamed) {
   // Links whose files are gone, for either input.
