@@ -269,6 +269,11 @@ TEST_F(NetforgeTool, NetworkTooLargeEndsWithAMessage) {
   EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 100000 100000 100000\n"), message);
   EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 40000 40000 40000\nBias = true\n"), message);
   EXPECT_FALSE(fs::exists(dir_ / "new.wgt"));
+  // Few weights but so many layers that the blocks between every pair of
+  // layers would not fit: refused before anything is built.
+  std::string many_layers = "Layers = 20000\nLayerSize =";
+  for (int i = 0; i < 20000; ++i) many_layers += " 1";
+  EXPECT_FAILS_WITH(RunOn(many_layers + "\n"), "Network too large: more than 4096 layers\n");
   if (UnderAddressSanitizer()) return;  // the sanitizer needs more address space than the limit allows
   // Fits the count but not the address space given to the run (512 MiB):
   // 200 million weights take about 1.8 GB.

@@ -37,8 +37,25 @@ void CheckWeightCount(const GenerationSettings& settings) {
   }
 }
 
+// A network keeps one connection block for every ordered pair of its layers,
+// connected or not, so its size grows with the square of the layer count
+// (the bias layer included). Beyond this many layers the empty blocks alone
+// would take gigabytes: a parameter file of a few kilobytes could exhaust the
+// memory before any allocation failed. No layered network needs as many.
+constexpr int kMaxLayers = 4096;
+
+void CheckLayerCount(const GenerationSettings& settings) {
+  if (settings.layers > kMaxLayers) {
+    std::string message = "more than ";
+    Netforge::AppendLong(message, kMaxLayers);
+    message += " layers";
+    throw std::length_error(message);
+  }
+}
+
 // Builds, randomises and saves the network; every failure is thrown.
 void Generate(const GenerationSettings& settings) {
+  CheckLayerCount(settings);
   CheckWeightCount(settings);
   std::unique_ptr<TMLPNetwork> network(
       new TMLPNetwork(settings.layers, settings.layerSizes.data(), settings.bias));
