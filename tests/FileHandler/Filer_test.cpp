@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Common/NumberText.h"
+#include "Support/CommaLocale.h"
 #include "DataObject/Data.h"
 #include "DataObject/TLabelList.h"
 #include "KQmessage/KQML.h"
@@ -120,39 +121,7 @@ void ExpectSameData(Data& a, Data& b) {
   }
 }
 
-// A decimal comma and grouping by thousands: any number going through the
-// locale would show it.
-class CommaPunct : public std::numpunct<char> {
- protected:
-  char do_decimal_point() const override { return ','; }
-  char do_thousands_sep() const override { return '.'; }
-  std::string do_grouping() const override { return "\3"; }
-};
-
-// Sets a decimal-comma global C++ locale (and C locale where one is
-// installed) and restores both on destruction.
-class CommaLocale {
- public:
-  CommaLocale() : saved_(std::locale()), savedC_(std::setlocale(LC_ALL, nullptr)) {
-    for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8"}) {
-      if (std::setlocale(LC_ALL, name) != nullptr) {
-        std::locale::global(std::locale(std::locale(name), new CommaPunct));
-        return;
-      }
-    }
-    std::locale::global(std::locale(std::locale::classic(), new CommaPunct));
-  }
-  ~CommaLocale() {
-    std::locale::global(saved_);
-    std::setlocale(LC_ALL, savedC_.c_str());
-  }
-  CommaLocale(const CommaLocale&) = delete;
-  CommaLocale& operator=(const CommaLocale&) = delete;
-
- private:
-  std::locale saved_;
-  std::string savedC_;
-};
+using TestSupport::CommaLocale;
 
 }  // namespace
 

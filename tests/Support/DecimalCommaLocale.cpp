@@ -13,15 +13,9 @@
 #include <locale>
 #include <string>
 
-namespace {
+#include "Support/CommaLocale.h"
 
-// Decimal comma, thousands grouped by three with a point.
-class DecimalCommaPunct : public std::numpunct<char> {
- protected:
-  char do_decimal_point() const override { return ','; }
-  char do_thousands_sep() const override { return '.'; }
-  std::string do_grouping() const override { return "\3"; }
-};
+namespace {
 
 bool InstallDecimalCommaLocale() {
   const char* wanted = std::getenv("NETFORGE_TEST_LOCALE");
@@ -29,7 +23,7 @@ bool InstallDecimalCommaLocale() {
   // The C locale first: std::locale::global of an unnamed locale leaves it
   // alone, so both must be set.
   std::setlocale(LC_ALL, "C.UTF-8");
-  std::locale::global(std::locale(std::locale::classic(), new DecimalCommaPunct));
+  std::locale::global(std::locale(std::locale::classic(), new TestSupport::DecimalCommaPunct));
   return true;
 }
 
