@@ -49,6 +49,9 @@ ScanResult ScanLong(const char* text, long& value, long min, long max, const cha
 // ("0x1.8p3"), "inf", "infinity" or "nan" (any case). Magnitudes beyond the
 // double range give an infinity, those below it zero, as strtod does.
 ScanResult ScanDouble(const char* text, double& value, const char** end = nullptr);
+// The same for the text [first, last), which need not end in a zero byte
+// (a word seen in place in a stream's buffer); nothing from |last| on is read.
+ScanResult ScanDouble(const char* first, const char* last, double& value, const char** end = nullptr);
 
 }  // namespace Netforge
 

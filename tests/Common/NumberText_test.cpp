@@ -1,11 +1,15 @@
 #include "Common/NumberText.h"
 
+#include <cfenv>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -103,4 +107,70 @@ TEST(NumberText, ScansNumbersLikeStrtod) {
   EXPECT_EQ(Netforge::ScanDouble("--1", value), ScanResult::kNoNumber);
   EXPECT_EQ(Netforge::ScanDouble(".", value), ScanResult::kNoNumber);
   EXPECT_EQ(Netforge::ScanDouble("", value), ScanResult::kNoNumber);
+}
+
+// Short decimals take a quicker path than from_chars; it must give the same
+// bits, at the edges of that path too (19 digits, 2^53, 22 decimals).
+TEST(NumberText, ScansShortDecimalsToTheSameBitsAsStrtod) {
+  std::mt19937_64 random(20261208);
+  std::vector<std::string> texts = {"9007199254740992", "9007199254740993", "0.9007199254740993",
+                                    "1234567890123456789", "0.0000000000000000000001", "-0.0",
+                                    "0.00000000000000000000001", "18446744073709551615.5", "4.35",
+                                    "0.1", "0.3", "123456.7890123456789012"};
+  char buffer[64];
+  for (int i = 0; i < 20000; ++i) {
+    const double x = std::ldexp(static_cast<double>(random() >> 11), -53) * 2.0 - 1.0;
+    const int precision = static_cast<int>(random() % 24);
+    std::snprintf(buffer, sizeof buffer, i % 2 == 0 ? "%.*f" : "%.*g", precision, x * std::pow(10.0, i % 7));
+    texts.emplace_back(buffer);
+  }
+  for (const std::string& text : texts) {
+    double value = -99.0;
+    const char* end = nullptr;
+    ASSERT_EQ(Netforge::ScanDouble(text.c_str(), value, &end), ScanResult::kOk) << text;
+    char* strtod_end = nullptr;
+    const double expected = std::strtod(text.c_str(), &strtod_end);
+    ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text;
+    ASSERT_EQ(end, strtod_end) << text;
+  }
+}
+
+// The bounded form reads nothing from |last| on, wherever that falls.
+TEST(NumberText, ScansOnlyUpToTheGivenEnd) {
+  const char text[] = "-1.25999e5";
+  double value = 0;
+  const char* end = nullptr;
+  ASSERT_EQ(Netforge::ScanDouble(text, text + 5, value, &end), ScanResult::kOk);
+  EXPECT_EQ(value, -1.25);
+  EXPECT_EQ(end, text + 5);
+  ASSERT_EQ(Netforge::ScanDouble(text, text + 9, value, &end), ScanResult::kOk);
+  EXPECT_EQ(value, -1.25999);  // "e" without digits is not an exponent
+  EXPECT_EQ(end, text + 8);
+  const char word[] = "infinity";
+  ASSERT_EQ(Netforge::ScanDouble(word, word + 5, value, &end), ScanResult::kOk);
+  EXPECT_TRUE(std::isinf(value));
+  EXPECT_EQ(end, word + 3);
+  EXPECT_EQ(Netforge::ScanDouble(word, word + 2, value), ScanResult::kNoNumber);
+  EXPECT_EQ(Netforge::ScanDouble(text, text + 1, value), ScanResult::kNoNumber);
+  const char hex[] = "0x1p4";
+  EXPECT_EQ(Netforge::ScanDouble(hex, hex + 2, value, &end), ScanResult::kOk);  // "0" then "x"
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(end, hex + 1);
+}
+
+// Outside round-to-nearest the quick path stands aside for from_chars.
+TEST(NumberText, ScansInEveryRoundingModeAsFromChars) {
+  for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    for (const char* text : {"0.1", "-0.3", "2.675", "0.0621509445478683"}) {
+      double value = 0;
+      ASSERT_EQ(Netforge::ScanDouble(text, value), ScanResult::kOk);
+      const char* digits = text[0] == '-' ? text + 1 : text;
+      double expected = 0;
+      std::from_chars(digits, digits + std::strlen(digits), expected);
+      if (digits != text) expected = -expected;
+      EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << text << " in mode " << mode;
+    }
+  }
+  std::fesetround(FE_TONEAREST);
 }
