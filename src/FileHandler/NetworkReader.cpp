@@ -634,24 +634,28 @@ void NetworkReader::ReadMatrixCell(BlockState& state, CellAccess& cells, int fro
                                    const std::vector<bool>& isWeight, const std::string& blockName) {
   bool pendingFreeze = false;  // an "F" met before the weight that creates the connection
   for (const bool weightItem : isWeight) {
-    // One Statement for every cell, so that reading a cell allocates nothing.
-    tools_.ReadStatement(in_, blockName.c_str(), false, cell_);
-    const Statement& cell = cell_;
-    if (cell.type != Token) Fail("Token Expected");
+    // Cells mostly come from the buffer in place; otherwise one Statement
+    // serves every cell, so that reading a cell allocates nothing.
+    std::string_view cell;
+    if (!tools_.ReadBufferedWord(in_, cell)) {
+      tools_.ReadStatement(in_, blockName.c_str(), false, cell_);
+      if (cell_.type != Token) Fail("Token Expected");
+      cell = cell_.name;
+    }
     if (weightItem) {
-      if (cell.name == "-") {
+      if (cell == "-") {
         if (!state.freezable) Fail("A FullyConnected block cannot remove a connection");
         cells.Prune(from, to);
         continue;
       }
-      const double weight = Number(cell.name);
+      const double weight = tools_.ParseNumber(in_, cell);
       const bool existed = cells.IsValid(from, to);
       cells.Set(from, to, weight);
       if (!existed && pendingFreeze) cells.SetUnTrainable(from, to);
-    } else if (cell.name.size() == 1 && (cell.name[0] == 'T' || cell.name[0] == 't')) {  // Is(name, "T")
+    } else if (cell.size() == 1 && (cell[0] == 'T' || cell[0] == 't')) {  // Is(cell, "T")
       cells.SetTrainable(from, to);
       pendingFreeze = false;
-    } else if (Is(cell.name, "F")) {
+    } else if (cell.size() == 1 && (cell[0] == 'F' || cell[0] == 'f')) {  // Is(cell, "F")
       if (!state.freezable) Fail("A FullyConnected block cannot freeze a connection");
       pendingFreeze = !cells.IsValid(from, to);
       cells.SetUnTrainable(from, to);

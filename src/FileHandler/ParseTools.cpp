@@ -300,6 +300,45 @@ std::string_view FileTools::ReadTokenInto(std::istream& in) {
   return word_;
 }
 
+bool FileTools::ReadBufferedWord(std::istream& in, std::string_view& word) {
+  Track(in);
+  std::streambuf* buf = in.good() ? in.rdbuf() : nullptr;
+  if (buf == nullptr) return false;
+  const char* first = GetArea::Next(buf);
+  const char* last = first + std::min<std::ptrdiff_t>(GetArea::End(buf) - first, GetArea::kMaxRun);
+  const char* start = first;
+  for (; start != last && kByteClasses.of[static_cast<unsigned char>(*start)] == kBlankByte; ++start) {
+    if (*start == '\n') {
+      ++position_.line;
+      position_.lineStart = position_.taken + (start - first) + 1;
+    }
+  }
+  position_.taken += start - first;
+  const char* stop = start;
+  while (stop != last && kByteClasses.of[static_cast<unsigned char>(*stop)] == kWordByte) ++stop;
+  // No word here, or one that may go on beyond the buffer or be too long:
+  // the general path decides.
+  if (stop == start || stop == last || static_cast<std::size_t>(stop - start) > kMaxWordLength) {
+    GetArea::Take(buf, static_cast<std::size_t>(start - first));
+    return false;
+  }
+  position_.token = position_.Here();
+  position_.statement = position_.token;
+  word = std::string_view(start, static_cast<std::size_t>(stop - start));
+  position_.taken += stop - start;
+  std::size_t taken = static_cast<std::size_t>(stop - first);
+  if (kByteClasses.of[static_cast<unsigned char>(*stop)] == kBlankByte) {  // as ReadToken takes it
+    ++taken;
+    ++position_.taken;
+    if (*stop == '\n') {
+      ++position_.line;
+      position_.lineStart = position_.taken;
+    }
+  }
+  GetArea::Take(buf, taken);
+  return true;
+}
+
 int FileTools::PeekToken(std::istream& in) {
   Track(in);
   ByteReader reader(in, position_);
@@ -511,6 +550,14 @@ double FileTools::ParseNumber(std::istream& in, const char* text) {
   NF_ASSERT(text != nullptr);
   double value = 0.0;
   if (Netforge::ScanDouble(text, value) != Netforge::ScanResult::kOk) Fail(in, "number-expected");
+  return value;
+}
+
+double FileTools::ParseNumber(std::istream& in, std::string_view text) {
+  double value = 0.0;
+  if (Netforge::ScanDouble(text.data(), text.data() + text.size(), value) != Netforge::ScanResult::kOk) {
+    Fail(in, "number-expected");
+  }
   return value;
 }
 

@@ -22,6 +22,7 @@
 #include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "Support/ChunkedBuffer.h"
 
 namespace {
 
@@ -879,4 +880,53 @@ TEST(FileTools, ReadNetworkErrorsCarryTheirLineAndColumn) {
                         "[ConnectionLayer]\n[LayerFrom = 0]\n[LayerTo = 1]\n[ConnectionType = Pruneable]\n"
                         "[Matrix Weights ]\n   [x]\n[~Matrix]\n[~ConnectionLayer]\n[~NeuralNetwork]\n"),
             "Token Expected at 23:4");
+}
+
+// Matrix cells are mostly read in place in the stream's buffer; a cell cut
+// by the end of a get area, or a buffer without one, takes the general path.
+// What the reader builds, and where it says an error is, must be the same
+// whichever way the bytes come.
+TEST(FileTools, ReadNetworkReadsMatricesTheSameThroughEveryStreamBuffer) {
+  auto outcome = [](std::istream& in) {
+    FileTools tools;
+    try {
+      NetworkPtr network(tools.ReadNetwork(in, nullptr));
+      return Describe(*network);
+    } catch (const FileTools::Error& error) {
+      return error.message + " at " + std::to_string(error.line) + ":" + std::to_string(error.column);
+    }
+  };
+  const auto block = [](const std::string& matrix) {
+    return WithConns(Block("[Matrix Weights TrainableInfo ]\n" + matrix + "[~Matrix]\n"));
+  };
+  std::vector<std::string> texts = {
+      block("  0.5 T -0.0625 F\n"),
+      block("/* To-> 0 1 */\r\n  -0.123456789012345678 T\t1e-300,F\n"),  // a comment, CR LF, long digits
+      block("  - F    0.25 t\n"),
+      block("  0.5 T /* cut */ -0.25"),                     // the matrix ends one flag early
+      block("  0.5 T x F\n"),                                // not a number
+      block("  0.5 Q 0.25 T\n"),                             // not a flag
+      block("  0.5 T [0.25] T\n"),                           // a bracket for a cell
+      block("  0.5 T " + std::string(300, '7') + " T\n"),   // too long for the quick number path
+  };
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    RandomNetworks random(seed);
+    NetworkPtr networks[] = {random.Mlp(), random.Basic(), random.Connected()};
+    for (NetworkPtr& network : networks) texts.push_back(Write(*network));
+  }
+  for (const std::string& text : texts) {
+    std::istringstream plain(text);
+    const std::string expected = outcome(plain);
+    for (const std::size_t chunk : {0, 1, 2, 3, 7, 64, 4096}) {
+      TestSupport::ChunkedBuffer buffer(text, chunk);
+      std::istream in(&buffer);
+      EXPECT_EQ(outcome(in), expected) << "chunk " << chunk << " of:\n" << text;
+    }
+  }
+  // The cases above that must fail, fail where they should.
+  EXPECT_EQ(ErrorOf(texts[3]), "Token Expected");
+  EXPECT_EQ(ErrorOf(texts[4]), "number-expected");
+  EXPECT_EQ(ErrorOf(texts[5]), "Flag T or F expected for an existing connection");
+  EXPECT_EQ(ErrorOf(texts[6]), "Token Expected");
+  EXPECT_EQ(Read(texts[7])->priv_conns_index[1][0]->Weight(1, 0), std::strtod(std::string(300, '7').c_str(), nullptr));
 }

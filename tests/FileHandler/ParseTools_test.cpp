@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Support/ChunkedBuffer.h"
 #include "Support/CommaLocale.h"
 
 namespace {
@@ -555,36 +556,6 @@ TEST(FileTools, ErrorPositionsStartAgainForEachStream) {
 
 namespace {
 
-// Stream buffers that hand out a text differently from a string stream: in
-// get areas of |chunk| bytes, so that words, blank runs and comments are cut
-// at every place; or, with chunk 0, without any get area, one byte per call.
-class ChunkedBuffer : public std::streambuf {
- public:
-  ChunkedBuffer(std::string text, std::size_t chunk) : text_(std::move(text)), chunk_(chunk) {}
-
- protected:
-  int_type underflow() override {
-    if (chunk_ == 0) return next_ < text_.size() ? traits_type::to_int_type(text_[next_]) : traits_type::eof();
-    if (gptr() != nullptr && gptr() < egptr()) return traits_type::to_int_type(*gptr());
-    if (next_ >= text_.size()) return traits_type::eof();
-    const std::size_t count = std::min(chunk_, text_.size() - next_);
-    char* first = text_.data() + next_;
-    setg(first, first, first + count);
-    next_ += count;
-    return traits_type::to_int_type(*first);
-  }
-  int_type uflow() override {
-    if (chunk_ != 0) return std::streambuf::uflow();
-    if (next_ >= text_.size()) return traits_type::eof();
-    return traits_type::to_int_type(text_[next_++]);
-  }
-
- private:
-  std::string text_;
-  std::size_t chunk_;
-  std::size_t next_ = 0;
-};
-
 // Every statement of |in| (continuing open brackets) and the error that ends
 // the reading, with its place; |reuse| reads them all into one Statement.
 std::string Transcript(std::istream& in, const char* blockdef, bool reuse) {
@@ -635,7 +606,7 @@ TEST(FileTools, ReadsTheSameThroughEveryStreamBuffer) {
         // The texts of a mebibyte through fewer buffers, to keep the test quick.
         if (text.size() > 100000 && chunk != 0 && chunk != 7 && chunk != 4096) continue;
         for (bool reuse : {false, true}) {
-          ChunkedBuffer buffer(text, chunk);
+          TestSupport::ChunkedBuffer buffer(text, chunk);
           std::istream in(&buffer);
           EXPECT_EQ(Transcript(in, blockdef, reuse), expected)
               << "chunk " << chunk << (reuse ? ", reused statement" : "") << ", text " << text.substr(0, 40);
