@@ -24,6 +24,10 @@ inline int OldIndex(int i, int node, int oldCount, int newCount) {
   return i;
 }
 
+// Marks the whole 2 MiB pages within [data, data + bytes) for transparent
+// huge pages; does nothing for small areas or where that is not offered.
+void AdviseHugePages(void* data, std::size_t bytes);
+
 inline std::size_t Cells(int nFrom, int nTo) {
   return static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(nTo);
 }
@@ -54,6 +58,18 @@ std::vector<T> GrowCopy(const std::vector<T>& data, int oldFrom, int oldTo, int 
     }
   }
   return grown;
+}
+
+// Gives |data| |count| values of |fill|. The matrix of a large block is
+// asked for in huge pages where the system offers them on request (Linux):
+// filling it then takes one page fault per 2 MiB instead of one per 4 KiB,
+// which is most of the time it takes to set up the blocks of a large network.
+template <class T>
+void FillMatrix(std::vector<T>& data, std::size_t count, T fill) {
+  data.clear();
+  data.reserve(count);  // allocated, not yet touched
+  AdviseHugePages(data.data(), count * sizeof(T));
+  data.assign(count, fill);
 }
 
 // Points rows[t] at row t of |data|; |rows| must already hold nTo entries.

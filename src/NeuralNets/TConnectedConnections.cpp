@@ -13,7 +13,7 @@ TConnectedConnections::TConnectedConnections(TBasicNetwork* network, int fromLay
   storedTo = TargetCount();
   const std::size_t cells = static_cast<std::size_t>(CheckedProduct(storedFrom, storedTo));
   index_weights.resize(static_cast<std::size_t>(storedTo));
-  array_weights.assign(cells, 0.0);
+  BlockStorage::FillMatrix(array_weights, cells, 0.0);
   BlockStorage::PointRows(index_weights, array_weights, storedFrom);
 }
 

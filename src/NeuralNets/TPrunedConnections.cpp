@@ -12,8 +12,8 @@ TPrunedConnections::TPrunedConnections(TBasicNetwork* network, int fromLayer, in
   const std::size_t cells = static_cast<std::size_t>(CheckedProduct(storedFrom, storedTo));
   index_weights.resize(static_cast<std::size_t>(storedTo));
   index_masks.resize(static_cast<std::size_t>(storedTo));
-  array_weights.assign(cells, 0.0);
-  array_masks.assign(cells, static_cast<unsigned char>(FMaskAll));
+  BlockStorage::FillMatrix(array_weights, cells, 0.0);
+  BlockStorage::FillMatrix(array_masks, cells, static_cast<unsigned char>(FMaskAll));
   PointAllRows();
 }
 
