@@ -10,7 +10,10 @@
 #include <benchmark/benchmark.h>
 
 #include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/NetInputKernels.h"
+#include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TConnectedNetwork.h"
+#include "NeuralNets/TPrunedConnections.h"
 
 namespace {
 
@@ -61,6 +64,41 @@ void BM_AccumulateNetInput(benchmark::State& state) {
 BENCHMARK(BM_AccumulateNetInput)
     ->ArgNames({"n", "kind"})
     ->ArgsProduct({{40, 300, 1000}, {kPruneable, kPruned30, kConnected}});
+
+// The kernels themselves, each implementation this machine has, on the
+// block's own arrays: the masked kernel for pruneable blocks, the dense one
+// for fully connected blocks.
+void BM_NetInputKernel(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const auto kind = static_cast<Kind>(state.range(1));
+  const auto isa = static_cast<NetInputKernels::Isa>(state.range(2));
+  if (!NetInputKernels::Supported(isa)) {
+    state.SkipWithError("not supported here");
+    return;
+  }
+  Block b(n, kind);
+  std::vector<double> net(static_cast<std::size_t>(n), 0.0);
+  const double* x = b.network->layers[0]->outputs.data();
+  for (auto _ : state) {
+    if (kind == kConnected) {
+      auto* block = static_cast<TConnectedConnections*>(b.block);
+      NetInputKernels::AccumulateDense(isa, block->index_weights.data(), x, n, n, net.data());
+    } else {
+      auto* block = static_cast<TPrunedConnections*>(b.block);
+      NetInputKernels::AccumulateMasked(isa, block->index_weights.data(), block->index_masks.data(), x, n, n,
+                                        net.data());
+    }
+    benchmark::DoNotOptimize(net.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n * n);
+}
+BENCHMARK(BM_NetInputKernel)
+    ->ArgNames({"n", "kind", "isa"})
+    ->ArgsProduct({{300, 1000},
+                   {kPruneable, kPruned30, kConnected},
+                   {static_cast<int>(NetInputKernels::Isa::kPlain), static_cast<int>(NetInputKernels::Isa::kSse2),
+                    static_cast<int>(NetInputKernels::Isa::kAvx2)}});
 
 void BM_Randomize(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

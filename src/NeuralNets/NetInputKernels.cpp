@@ -31,6 +31,7 @@
 #include <cstring>
 #include <utility>
 
+#include "Common/Assert.h"
 #include "NeuralNets/TBasicConnections.h"
 
 #if defined(__SSE2__)
@@ -267,17 +268,15 @@ void MaskedTile(const double* const* rows, const unsigned char* const* flagRows,
 // Tiles of eight targets, then of two; a last odd target runs the plain loop.
 constexpr int kWidePairs = 4;
 
-}  // namespace
-
-void AccumulateDense(const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
+void AccumulateDenseSse2(const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
   int t = 0;
   for (; t + 2 * kWidePairs <= nTo; t += 2 * kWidePairs) DenseTile<kWidePairs>(rows + t, x, nFrom, net + t);
   for (; t + 2 <= nTo; t += 2) DenseTile<1>(rows + t, x, nFrom, net + t);
   if (t < nTo) AccumulateDenseReference(rows + t, x, nFrom, nTo - t, net + t);
 }
 
-void AccumulateMasked(const double* const* rows, const unsigned char* const* flagRows, const double* x,
-                      int nFrom, int nTo, double* net) {
+void AccumulateMaskedSse2(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                          int nFrom, int nTo, double* net) {
   int t = 0;
   for (; t + 2 * kWidePairs <= nTo; t += 2 * kWidePairs) {
     MaskedTile<kWidePairs>(rows + t, flagRows + t, x, nFrom, net + t);
@@ -286,17 +285,77 @@ void AccumulateMasked(const double* const* rows, const unsigned char* const* fla
   if (t < nTo) AccumulateMaskedReference(rows + t, flagRows + t, x, nFrom, nTo - t, net + t);
 }
 
-#else  // no SSE2: the plain loops
+}  // namespace
+
+#endif  // __SSE2__
+
+// ---- Choice of the implementation ----
+
+bool Supported(Isa isa) {
+  switch (isa) {
+    case Isa::kPlain:
+      return true;
+    case Isa::kSse2:
+#if defined(__SSE2__)
+      return true;
+#else
+      return false;
+#endif
+    case Isa::kAvx2:
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+      return __builtin_cpu_supports("avx2");
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+Isa Best() {
+  static const Isa best = Supported(Isa::kAvx2) ? Isa::kAvx2 : Supported(Isa::kSse2) ? Isa::kSse2 : Isa::kPlain;
+  return best;
+}
+
+void AccumulateDense(Isa isa, const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
+  NF_ASSERT(Supported(isa));
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx2:
+      AccumulateDenseAvx2(rows, x, nFrom, nTo, net);
+      return;
+    case Isa::kSse2:
+      AccumulateDenseSse2(rows, x, nFrom, nTo, net);
+      return;
+#endif
+    default:
+      AccumulateDenseReference(rows, x, nFrom, nTo, net);
+  }
+}
+
+void AccumulateMasked(Isa isa, const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                      int nFrom, int nTo, double* net) {
+  NF_ASSERT(Supported(isa));
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx2:
+      AccumulateMaskedAvx2(rows, flagRows, x, nFrom, nTo, net);
+      return;
+    case Isa::kSse2:
+      AccumulateMaskedSse2(rows, flagRows, x, nFrom, nTo, net);
+      return;
+#endif
+    default:
+      AccumulateMaskedReference(rows, flagRows, x, nFrom, nTo, net);
+  }
+}
 
 void AccumulateDense(const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
-  AccumulateDenseReference(rows, x, nFrom, nTo, net);
+  AccumulateDense(Best(), rows, x, nFrom, nTo, net);
 }
 
 void AccumulateMasked(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                       int nFrom, int nTo, double* net) {
-  AccumulateMaskedReference(rows, flagRows, x, nFrom, nTo, net);
+  AccumulateMasked(Best(), rows, flagRows, x, nFrom, nTo, net);
 }
-
-#endif
 
 }  // namespace NetInputKernels

@@ -19,6 +19,16 @@
 
 namespace NetInputKernels {
 
+// The implementations, by the vector unit they use. kSse2 is the x86-64
+// baseline; kAvx2 is chosen at run time on processors that have it, so one
+// binary runs on every x86-64 and still uses the wider unit where it can.
+enum class Isa { kPlain, kSse2, kAvx2 };
+
+// Whether this build and this processor can run |isa|.
+bool Supported(Isa isa);
+// The fastest supported implementation: the one the functions below use.
+Isa Best();
+
 // Every connection present.
 void AccumulateDense(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
 
@@ -26,11 +36,23 @@ void AccumulateDense(const double* const* rows, const double* x, int nFrom, int 
 void AccumulateMasked(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                       int nFrom, int nTo, double* net);
 
+// The same with a given implementation, which must be Supported; for the
+// tests, which hold every implementation to the plain loops, and benchmarks.
+void AccumulateDense(Isa isa, const double* const* rows, const double* x, int nFrom, int nTo, double* net);
+void AccumulateMasked(Isa isa, const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                      int nFrom, int nTo, double* net);
+
 // The plain loops above, one target at a time: the reference the fast
 // kernels must equal bit for bit, and what runs where no vector unit is known.
 void AccumulateDenseReference(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
 void AccumulateMaskedReference(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                                int nFrom, int nTo, double* net);
+
+// The AVX2 kernels (NetInputKernelsAvx2.cpp); only to be called where
+// Supported(Isa::kAvx2).
+void AccumulateDenseAvx2(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
+void AccumulateMaskedAvx2(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                          int nFrom, int nTo, double* net);
 
 }  // namespace NetInputKernels
 

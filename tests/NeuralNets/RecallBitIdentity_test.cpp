@@ -126,7 +126,38 @@ std::vector<double> Values(ValueSource& values, int n) {
   return out;
 }
 
+// Every implementation of the kernels this machine can run.
+std::vector<NetInputKernels::Isa> Implementations() {
+  std::vector<NetInputKernels::Isa> all;
+  for (auto isa : {NetInputKernels::Isa::kPlain, NetInputKernels::Isa::kSse2, NetInputKernels::Isa::kAvx2}) {
+    if (NetInputKernels::Supported(isa)) all.push_back(isa);
+  }
+  return all;
+}
+
+const char* Name(NetInputKernels::Isa isa) {
+  switch (isa) {
+    case NetInputKernels::Isa::kPlain:
+      return "plain";
+    case NetInputKernels::Isa::kSse2:
+      return "SSE2";
+    case NetInputKernels::Isa::kAvx2:
+      return "AVX2";
+  }
+  return "?";
+}
+
 }  // namespace
+
+// The implementation the blocks use is the best one this machine has.
+TEST(NetInputKernels, UseTheBestSupportedImplementation) {
+  EXPECT_TRUE(NetInputKernels::Supported(NetInputKernels::Best()));
+  EXPECT_EQ(NetInputKernels::Best(), Implementations().back());
+#if defined(__x86_64__)
+  EXPECT_TRUE(NetInputKernels::Supported(NetInputKernels::Isa::kSse2));
+  EXPECT_EQ(NetInputKernels::Supported(NetInputKernels::Isa::kAvx2), __builtin_cpu_supports("avx2") != 0);
+#endif
+}
 
 // Shapes from empty to several tiles, with every remainder of the tile of
 // eight targets and the chunk of eight sources; special values from none to
@@ -135,28 +166,31 @@ TEST(NetInputKernels, EqualPlainLoopsBitForBit) {
   const double specialShares[] = {0.0, 0.02, 0.3};
   const double missingShares[] = {0.0, 0.01, 0.3, 1.0};
   unsigned seed = 1;
-  for (int nFrom : {0, 1, 2, 3, 7, 8, 9, 16, 17, 31, 64, 67}) {
-    for (int nTo : {0, 1, 2, 3, 7, 8, 9, 10, 17, 33}) {
+  for (int nFrom : {0, 1, 2, 3, 4, 5, 7, 8, 9, 16, 17, 31, 32, 33, 64, 67}) {
+    for (int nTo : {0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 16, 17, 19, 33, 37}) {
       for (double special : specialShares) {
         for (double missing : missingShares) {
           ValueSource values(seed++, special);
           const Matrix m(nFrom, nTo, values, missing);
           const std::vector<double> x = Values(values, nFrom);
           const std::vector<double> start = Values(values, nTo);
+          std::vector<double> dense = start;
+          std::vector<double> masked = start;
+          PlainSums(m, x.data(), false, dense.data());
+          PlainSums(m, x.data(), true, masked.data());
 
-          std::vector<double> expected = start;
-          std::vector<double> actual = start;
-          PlainSums(m, x.data(), false, expected.data());
-          NetInputKernels::AccumulateDense(m.rows.data(), x.data(), nFrom, nTo, actual.data());
-          ExpectSameBits(expected, actual, "dense");
-
-          expected = start;
-          actual = start;
-          PlainSums(m, x.data(), true, expected.data());
-          NetInputKernels::AccumulateMasked(m.rows.data(), m.flagRows.data(), x.data(), nFrom, nTo, actual.data());
-          ExpectSameBits(expected, actual, "masked");
-          if (testing::Test::HasFatalFailure()) {
-            FAIL() << "nFrom " << nFrom << " nTo " << nTo << " special " << special << " missing " << missing;
+          for (const NetInputKernels::Isa isa : Implementations()) {
+            std::vector<double> actual = start;
+            NetInputKernels::AccumulateDense(isa, m.rows.data(), x.data(), nFrom, nTo, actual.data());
+            ExpectSameBits(dense, actual, Name(isa));
+            actual = start;
+            NetInputKernels::AccumulateMasked(isa, m.rows.data(), m.flagRows.data(), x.data(), nFrom, nTo,
+                                              actual.data());
+            ExpectSameBits(masked, actual, Name(isa));
+            if (testing::Test::HasFatalFailure()) {
+              FAIL() << Name(isa) << " nFrom " << nFrom << " nTo " << nTo << " special " << special << " missing "
+                     << missing;
+            }
           }
         }
       }
@@ -184,13 +218,15 @@ TEST(NetInputKernels, MissingConnectionsLeaveTheSumAlone) {
   m.weights[cell(0, 1)] = 0.0;
   m.flags[cell(0, 2)] = 0;
 
-  std::vector<double> net(8, -0.0);
-  NetInputKernels::AccumulateMasked(m.rows.data(), m.flagRows.data(), x.data(), 9, 8, net.data());
   std::vector<double> expected(8, -0.0);
   PlainSums(m, x.data(), true, expected.data());
-  ExpectSameBits(expected, net, "masked");
-  EXPECT_TRUE(std::isfinite(net[0]));
-  for (int t = 1; t < 8; ++t) EXPECT_TRUE(std::isnan(net[static_cast<std::size_t>(t)])) << t;
+  for (const NetInputKernels::Isa isa : Implementations()) {
+    std::vector<double> net(8, -0.0);
+    NetInputKernels::AccumulateMasked(isa, m.rows.data(), m.flagRows.data(), x.data(), 9, 8, net.data());
+    ExpectSameBits(expected, net, Name(isa));
+    EXPECT_TRUE(std::isfinite(net[0])) << Name(isa);
+    for (int t = 1; t < 8; ++t) EXPECT_TRUE(std::isnan(net[static_cast<std::size_t>(t)])) << Name(isa) << " " << t;
+  }
 }
 
 // A missing connection adds its product as +0.0, which leaves every sum that
@@ -198,25 +234,29 @@ TEST(NetInputKernels, MissingConnectionsLeaveTheSumAlone) {
 // loops in all four.
 TEST(NetInputKernels, EqualPlainLoopsInEveryRoundingMode) {
   const int modes[] = {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO};
+  constexpr int kTargets = 23;  // every width of tile and a remainder
   unsigned seed = 500;
   for (int mode : modes) {
     for (int nFrom : {3, 8, 33, 70}) {
       ValueSource values(seed++, 0.1);
       // Values that cancel exactly, so that sums pass through zero.
-      Matrix m(nFrom, 11, values, 0.4);
+      Matrix m(nFrom, kTargets, values, 0.4);
       std::vector<double> x = Values(values, nFrom);
       for (int f = 1; f < nFrom; f += 2) {
         const double before = x[static_cast<std::size_t>(f - 1)];
         x[static_cast<std::size_t>(f)] = std::isnan(before) ? before : -before;  // one NaN only
-        for (int t = 0; t < 11; ++t) m.weights[static_cast<std::size_t>(t) * nFrom + f] = m.rows[t][f - 1];
+        for (int t = 0; t < kTargets; ++t) m.weights[static_cast<std::size_t>(t) * nFrom + f] = m.rows[t][f - 1];
       }
-      std::vector<double> expected(11, 0.0);
-      std::vector<double> actual(11, 0.0);
-      ASSERT_EQ(std::fesetround(mode), 0);
-      PlainSums(m, x.data(), true, expected.data());
-      NetInputKernels::AccumulateMasked(m.rows.data(), m.flagRows.data(), x.data(), nFrom, 11, actual.data());
-      std::fesetround(FE_TONEAREST);
-      ExpectSameBits(expected, actual, "masked");
+      for (const NetInputKernels::Isa isa : Implementations()) {
+        std::vector<double> expected(kTargets, 0.0);
+        std::vector<double> actual(kTargets, 0.0);
+        ASSERT_EQ(std::fesetround(mode), 0);
+        PlainSums(m, x.data(), true, expected.data());
+        NetInputKernels::AccumulateMasked(isa, m.rows.data(), m.flagRows.data(), x.data(), nFrom, kTargets,
+                                          actual.data());
+        std::fesetround(FE_TONEAREST);
+        ExpectSameBits(expected, actual, Name(isa));
+      }
     }
   }
 }
