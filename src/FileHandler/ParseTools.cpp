@@ -82,6 +82,21 @@ struct GetArea : std::streambuf {
   }
 };
 
+// The end of the run of blanks that starts at |first| (up to |last|), all
+// of them counted as taken in |position|, line ends included.
+template <typename Position>
+const char* TakeBlankRun(const char* first, const char* last, Position& position) {
+  const char* end = first;
+  for (; end != last && kByteClasses.of[static_cast<unsigned char>(*end)] == kBlankByte; ++end) {
+    if (*end == '\n') {
+      ++position.line;
+      position.lineStart = position.taken + (end - first) + 1;
+    }
+  }
+  position.taken += end - first;
+  return end;
+}
+
 // Byte access to an input stream through its buffer. A stream that is not
 // good (or has no buffer) reads as ended, as with istream::get; meeting the
 // end of input sets eofbit. Each byte taken moves the line count |position|
@@ -165,14 +180,7 @@ class ByteReader {
         Skip(c);
         continue;
       }
-      const char* end = first;
-      for (; end != last && kByteClasses.of[static_cast<unsigned char>(*end)] == kBlankByte; ++end) {
-        if (*end == '\n') {
-          ++position_.line;
-          position_.lineStart = position_.taken + (end - first) + 1;
-        }
-      }
-      position_.taken += end - first;
+      const char* end = TakeBlankRun(first, last, position_);
       GetArea::Take(buf_, static_cast<std::size_t>(end - first));
     }
   }
@@ -306,14 +314,7 @@ bool FileTools::ReadBufferedWord(std::istream& in, std::string_view& word) {
   if (buf == nullptr) return false;
   const char* first = GetArea::Next(buf);
   const char* last = first + std::min<std::ptrdiff_t>(GetArea::End(buf) - first, GetArea::kMaxRun);
-  const char* start = first;
-  for (; start != last && kByteClasses.of[static_cast<unsigned char>(*start)] == kBlankByte; ++start) {
-    if (*start == '\n') {
-      ++position_.line;
-      position_.lineStart = position_.taken + (start - first) + 1;
-    }
-  }
-  position_.taken += start - first;
+  const char* start = TakeBlankRun(first, last, position_);
   const char* stop = start;
   while (stop != last && kByteClasses.of[static_cast<unsigned char>(*stop)] == kWordByte) ++stop;
   // No word here, or one that may go on beyond the buffer or be too long:
