@@ -39,7 +39,7 @@ namespace {
 
 constexpr int kGroups = 4;         // groups of four targets in a wide tile
 constexpr int kStep = 4;           // sources per step
-constexpr int kStretch = 16;       // sources whose exists bits are gathered at once
+constexpr int kStretch = 16;       // sources whose lane masks are made at once
 constexpr int kLongStretch = 32;   // sources checked at once for a complete tile
 
 template <int Groups>
@@ -84,39 +84,25 @@ NF_AVX2 __m256d FlagMask(const unsigned char* flags) {
                                               _mm256_and_si256(wide, _mm256_set1_epi64x(1))));
 }
 
-// The exists bits of sixteen flag bytes, bit k for byte k: each byte's bit 0
-// is shifted to its top bit, which movemask collects.
-NF_AVX2 unsigned ExistsBits(const unsigned char* flags) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(flags));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_slli_epi16(bytes, 7)));
-}
-
-// The lane masks of every combination of four exists bits: one load per
-// row and step instead of widening and comparing its flag bytes.
-struct LaneMaskTable {
-  alignas(32) std::uint64_t lanes[16][4];
-  constexpr LaneMaskTable() : lanes() {
-    for (int bits = 0; bits < 16; ++bits) {
-      for (int lane = 0; lane < 4; ++lane) lanes[bits][lane] = (bits >> lane) & 1 ? ~std::uint64_t{0} : 0;
-    }
-  }
-};
-constexpr LaneMaskTable kLaneMasks;
-
-NF_AVX2 __m256d BitsMask(unsigned bits) {
-  return _mm256_load_pd(reinterpret_cast<const double*>(kLaneMasks.lanes[bits & 15]));
+// The lane masks of four connections from their lane bytes, 0xFF where the
+// connection exists and 0x00 where not (see Stretch): one sign-extending
+// load per row and step, where widening the flag bytes takes four steps.
+NF_AVX2 __m256d LaneMask(const unsigned char* bytes) {
+  std::int32_t four;
+  std::memcpy(&four, bytes, sizeof four);
+  return _mm256_castsi256_pd(_mm256_cvtepi8_epi64(_mm_cvtsi32_si128(four)));
 }
 
 // Where a step takes the lane masks of its products from.
 enum class Masks {
   kNone,       // every connection exists
   kFromFlags,  // the flag bytes of the four sources
-  kFromBits,   // exists bits gathered before: bits[row] >> shift
+  kFromLanes,  // lane bytes made before: lanes[row][shift, shift + 4)
 };
 
 // Sources [f, f + 4) of every group.
 template <Masks M, int Groups>
-NF_AVX2 void Step(const Tile<Groups>& tile, const double* x, int f, const unsigned* bits, int shift,
+NF_AVX2 void Step(const Tile<Groups>& tile, const double* x, int f, const unsigned char* lanes, int shift,
                   __m256d* sums) {
   const __m256d xs = _mm256_loadu_pd(x + f);
 #pragma GCC unroll 4
@@ -125,7 +111,7 @@ NF_AVX2 void Step(const Tile<Groups>& tile, const double* x, int f, const unsign
     __m256d masks[4];
     for (int i = 0; i < 4; ++i) {
       if constexpr (M == Masks::kFromFlags) masks[i] = FlagMask(tile.m[4 * g + i] + f);
-      if constexpr (M == Masks::kFromBits) masks[i] = BitsMask(bits[4 * g + i] >> shift);
+      if constexpr (M == Masks::kFromLanes) masks[i] = LaneMask(lanes + (4 * g + i) * kStretch + shift);
     }
     __m256d products[4];
     TransposedProducts(w[0] + f, w[1] + f, w[2] + f, w[3] + f, xs, M == Masks::kNone ? nullptr : masks, products);
@@ -170,19 +156,24 @@ NF_AVX2 bool Complete(const Tile<Groups>& tile, int f) {
 }
 
 // Sources [f, f + 16) with the flags: without masks where every connection
-// of the tile exists, else with the exists bits gathered once per row.
+// of the tile exists, else with lane masks made once per row.
 template <int Groups>
 NF_AVX2 void Stretch(const Tile<Groups>& tile, const double* x, int f, __m256d* sums) {
-  unsigned bits[4 * Groups];
-  unsigned all = 0xFFFF;
+  // Per row, a byte 0xFF for an existing connection and 0x00 for a missing
+  // one: the flag's exists bit, negated.
+  alignas(16) unsigned char lanes[4 * Groups * kStretch];
+  int all = 0xFFFF;
+  const __m128i one = _mm_set1_epi8(1);
   for (int i = 0; i < 4 * Groups; ++i) {
-    bits[i] = ExistsBits(tile.m[i] + f);
-    all &= bits[i];
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tile.m[i] + f));
+    const __m128i full = _mm_sub_epi8(_mm_setzero_si128(), _mm_and_si128(bytes, one));
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + i * kStretch), full);
+    all &= _mm_movemask_epi8(full);
   }
   if (all == 0xFFFF) {
     for (int k = 0; k < kStretch; k += kStep) Step<Masks::kNone>(tile, x, f + k, nullptr, 0, sums);
   } else {
-    for (int k = 0; k < kStretch; k += kStep) Step<Masks::kFromBits>(tile, x, f + k, bits, k, sums);
+    for (int k = 0; k < kStretch; k += kStep) Step<Masks::kFromLanes>(tile, x, f + k, lanes, k, sums);
   }
 }
 
