@@ -39,8 +39,8 @@ namespace {
 
 constexpr int kGroups = 4;         // groups of four targets in a wide tile
 constexpr int kStep = 4;           // sources per step
-constexpr int kStretch = 16;       // sources whose lane masks are made at once
-constexpr int kLongStretch = 32;   // sources checked at once for a complete tile
+constexpr int kLongStretch = 32;   // sources checked at once, and masked at once
+constexpr int kStretch = 16;       // the same for the sources left over
 
 template <int Groups>
 struct Tile {
@@ -97,7 +97,7 @@ NF_AVX2 __m256d LaneMask(const unsigned char* bytes) {
 enum class Masks {
   kNone,       // every connection exists
   kFromFlags,  // the flag bytes of the four sources
-  kFromLanes,  // lane bytes made before: lanes[row][shift, shift + 4)
+  kFromLanes,  // lane bytes made before: lanes[row * kLongStretch + shift], four of them
 };
 
 // Sources [f, f + 4) of every group.
@@ -111,7 +111,7 @@ NF_AVX2 void Step(const Tile<Groups>& tile, const double* x, int f, const unsign
     __m256d masks[4];
     for (int i = 0; i < 4; ++i) {
       if constexpr (M == Masks::kFromFlags) masks[i] = FlagMask(tile.m[4 * g + i] + f);
-      if constexpr (M == Masks::kFromLanes) masks[i] = LaneMask(lanes + (4 * g + i) * kStretch + shift);
+      if constexpr (M == Masks::kFromLanes) masks[i] = LaneMask(lanes + (4 * g + i) * kLongStretch + shift);
     }
     __m256d products[4];
     TransposedProducts(w[0] + f, w[1] + f, w[2] + f, w[3] + f, xs, M == Masks::kNone ? nullptr : masks, products);
@@ -155,25 +155,40 @@ NF_AVX2 bool Complete(const Tile<Groups>& tile, int f) {
   return _mm256_movemask_epi8(_mm256_slli_epi16(all, 7)) == -1;
 }
 
-// Sources [f, f + 16) with the flags: without masks where every connection
-// of the tile exists, else with lane masks made once per row.
-template <int Groups>
-NF_AVX2 void Stretch(const Tile<Groups>& tile, const double* x, int f, __m256d* sums) {
-  // Per row, a byte 0xFF for an existing connection and 0x00 for a missing
-  // one: the flag's exists bit, negated.
-  alignas(16) unsigned char lanes[4 * Groups * kStretch];
-  int all = 0xFFFF;
-  const __m128i one = _mm_set1_epi8(1);
+// Per row of the tile, a byte 0xFF for an existing connection and 0x00 for a
+// missing one (the flag's exists bit, negated), for the sources [f, f + 32)
+// or, with |Half|, [f, f + 16); rows kLongStretch bytes apart. Returns
+// whether every one of them exists.
+template <bool Half, int Groups>
+NF_AVX2 bool MakeLanes(const Tile<Groups>& tile, int f, unsigned char* lanes) {
+  int all = -1;
   for (int i = 0; i < 4 * Groups; ++i) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tile.m[i] + f));
-    const __m128i full = _mm_sub_epi8(_mm_setzero_si128(), _mm_and_si128(bytes, one));
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + i * kStretch), full);
-    all &= _mm_movemask_epi8(full);
+    if constexpr (Half) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tile.m[i] + f));
+      const __m128i full = _mm_sub_epi8(_mm_setzero_si128(), _mm_and_si128(bytes, _mm_set1_epi8(1)));
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes + i * kLongStretch), full);
+      all &= _mm_movemask_epi8(full) | ~0xFFFF;
+    } else {
+      const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tile.m[i] + f));
+      const __m256i full = _mm256_sub_epi8(_mm256_setzero_si256(), _mm256_and_si256(bytes, _mm256_set1_epi8(1)));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(lanes + i * kLongStretch), full);
+      all &= _mm256_movemask_epi8(full);
+    }
   }
-  if (all == 0xFFFF) {
-    for (int k = 0; k < kStretch; k += kStep) Step<Masks::kNone>(tile, x, f + k, nullptr, 0, sums);
+  return all == -1;
+}
+
+// Sources [f, f + 32), or [f, f + 16) with |Half|, with the flags: without
+// masks where every connection of the tile exists, else with lane masks
+// made once per row.
+template <bool Half, int Groups>
+NF_AVX2 void Stretch(const Tile<Groups>& tile, const double* x, int f, __m256d* sums) {
+  constexpr int kLength = Half ? kStretch : kLongStretch;
+  alignas(32) unsigned char lanes[4 * Groups * kLongStretch];
+  if (MakeLanes<Half>(tile, f, lanes)) {
+    for (int k = 0; k < kLength; k += kStep) Step<Masks::kNone>(tile, x, f + k, nullptr, 0, sums);
   } else {
-    for (int k = 0; k < kStretch; k += kStep) Step<Masks::kFromLanes>(tile, x, f + k, lanes, k, sums);
+    for (int k = 0; k < kLength; k += kStep) Step<Masks::kFromLanes>(tile, x, f + k, lanes, k, sums);
   }
 }
 
@@ -205,10 +220,10 @@ NF_AVX2 void RunTile(const double* const* rows, const unsigned char* const* flag
       if (Complete(tile, f)) {
         for (int k = 0; k < kLongStretch; k += kStep) Step<Masks::kNone>(tile, x, f + k, nullptr, 0, sums);
       } else {
-        for (int k = 0; k < kLongStretch; k += kStretch) Stretch(tile, x, f + k, sums);
+        Stretch<false>(tile, x, f, sums);
       }
     }
-    for (; f + kStretch <= nFrom; f += kStretch) Stretch(tile, x, f, sums);
+    for (; f + kStretch <= nFrom; f += kStretch) Stretch<true>(tile, x, f, sums);
   }
   constexpr Masks kRest = Masked ? Masks::kFromFlags : Masks::kNone;
   for (; f + kStep <= nFrom; f += kStep) Step<kRest>(tile, x, f, nullptr, 0, sums);
