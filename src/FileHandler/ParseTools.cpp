@@ -549,9 +549,7 @@ std::int32_t FileTools::ParseInteger(std::istream& in, const char* text) {
 
 double FileTools::ParseNumber(std::istream& in, const char* text) {
   NF_ASSERT(text != nullptr);
-  double value = 0.0;
-  if (Netforge::ScanDouble(text, value) != Netforge::ScanResult::kOk) Fail(in, "number-expected");
-  return value;
+  return ParseNumber(in, std::string_view(text));
 }
 
 double FileTools::ParseNumber(std::istream& in, std::string_view text) {
