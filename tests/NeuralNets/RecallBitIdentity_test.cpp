@@ -261,6 +261,19 @@ TEST(NetInputKernels, EqualPlainLoopsInEveryRoundingMode) {
   }
 }
 
+// Random outputs of the block's source layer and random starting net inputs:
+// AccumulateNetInput must add what the plain loop over |m| adds.
+static void ExpectBlockEqualsPlainLoop(TBasicNetwork& network, TBasicConnections& block, const Matrix& m,
+                                       ValueSource& values, bool useFlags, const char* what) {
+  const std::vector<double> x = Values(values, m.nFrom);
+  std::copy(x.begin(), x.end(), network.layers[block.fromLayer]->outputs.begin());
+  std::vector<double> expected = Values(values, m.nTo);
+  std::vector<double> actual = expected;
+  PlainSums(m, x.data(), useFlags, expected.data());
+  block.AccumulateNetInput(actual.data());
+  ExpectSameBits(expected, actual, what);
+}
+
 // A pruneable block through its public operations: pruned connections that
 // keep weights of their own, frozen connections (which count), odd flag bytes.
 TEST(TPrunedConnections, AccumulateNetInputEqualsThePlainLoopBitForBit) {
@@ -286,14 +299,7 @@ TEST(TPrunedConnections, AccumulateNetInputEqualsThePlainLoopBitForBit) {
         m.flags[i] = block->GetFlags(f, t);
       }
     }
-    std::vector<double> x = Values(values, nFrom);
-    for (int f = 0; f < nFrom; ++f) network->layers[0]->outputs[static_cast<std::size_t>(f)] = x[static_cast<std::size_t>(f)];
-
-    std::vector<double> expected = Values(values, nTo);
-    std::vector<double> actual = expected;
-    PlainSums(m, x.data(), true, expected.data());
-    block->AccumulateNetInput(actual.data());
-    ExpectSameBits(expected, actual, "pruneable block");
+    ExpectBlockEqualsPlainLoop(*network, *block, m, values, true, "pruneable block");
   }
 }
 
@@ -311,14 +317,7 @@ TEST(TConnectedConnections, AccumulateNetInputEqualsThePlainLoopBitForBit) {
     for (int t = 0; t < nTo; ++t) {
       for (int f = 0; f < nFrom; ++f) block->Weight(f, t) = m.rows[static_cast<std::size_t>(t)][f];
     }
-    std::vector<double> x = Values(values, nFrom);
-    for (int f = 0; f < nFrom; ++f) network.layers[0]->outputs[static_cast<std::size_t>(f)] = x[static_cast<std::size_t>(f)];
-
-    std::vector<double> expected = Values(values, nTo);
-    std::vector<double> actual = expected;
-    PlainSums(m, x.data(), false, expected.data());
-    block->AccumulateNetInput(actual.data());
-    ExpectSameBits(expected, actual, "fully connected block");
+    ExpectBlockEqualsPlainLoop(network, *block, m, values, false, "fully connected block");
   }
 }
 
