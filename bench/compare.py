@@ -62,10 +62,10 @@ def build_peers(work):
     return paths
 
 
-def run(command):
-    """Runs |command|; returns (wall seconds, stdout, peak resident bytes)."""
+def run(command, env=None):
+    """Runs |command| (in |env| if given); returns (wall seconds, stdout, peak resident bytes)."""
     start = time.perf_counter()
-    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
     # wait4 gives the child's own rusage (ru_maxrss in KiB on Linux).
     out = process.stdout.read()
     err = process.stderr.read()

@@ -18,6 +18,30 @@ const TGainNeuron* AsGainNeuron(const TBasicNeuron* neuron) {
   return gainNeuron;
 }
 
+// The built-in functions' formulas, shared by the functions and by
+// ActivateValues, so that both give the same bits.
+double SaturatedLinearOf(double net) {
+  if (net >= 1.0) return 1.0;
+  if (net <= 0.0) return 0.0;
+  return net;
+}
+
+// Below -500 the exponential overflows to a meaningless huge value; the
+// output is pinned to a tiny positive number instead.
+double SigmoidOf(double net) {
+  return net < -500.0 ? 1e-300 : 1.0 / (1.0 + std::exp(-net));
+}
+
+double SigmoidGainOf(double gain, double net) {
+  return 1.0 / (1.0 + std::exp(-(gain * net)));
+}
+
+// values[i] = formula(values[i]) for i in [0, n).
+template <class Formula>
+void ApplyInPlace(double* values, int n, Formula formula) {
+  for (int i = 0; i < n; ++i) values[i] = formula(values[i]);
+}
+
 }  // namespace
 
 void ErrorFunction(TBasicNeuron*, double) {
@@ -37,23 +61,11 @@ void LinearFunction(TBasicNeuron* neuron, double net) {
 }
 
 void SaturatedLinearFunction(TBasicNeuron* neuron, double net) {
-  if (net >= 1.0) {
-    *neuron->output = 1.0;
-  } else if (net <= 0.0) {
-    *neuron->output = 0.0;
-  } else {
-    *neuron->output = net;
-  }
+  *neuron->output = SaturatedLinearOf(net);
 }
 
 void SigmoidFunction(TBasicNeuron* neuron, double net) {
-  // Below -500 the exponential overflows to a meaningless huge value; the
-  // output is pinned to a tiny positive number instead.
-  if (net < -500.0) {
-    *neuron->output = 1e-300;
-  } else {
-    *neuron->output = 1.0 / (1.0 + std::exp(-net));
-  }
+  *neuron->output = SigmoidOf(net);
 }
 
 void TanhFunction(TBasicNeuron* neuron, double net) {
@@ -65,11 +77,40 @@ void LinearGainFunction(TBasicNeuron* neuron, double net) {
 }
 
 void SigmoidGainFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = 1.0 / (1.0 + std::exp(-(AsGainNeuron(neuron)->gain * net)));
+  *neuron->output = SigmoidGainOf(AsGainNeuron(neuron)->gain, net);
 }
 
 void TanhGainFunction(TBasicNeuron* neuron, double net) {
   *neuron->output = std::tanh(AsGainNeuron(neuron)->gain * net);
+}
+
+void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n) {
+  if (n <= 0) return;
+  if (fn == BiasFunction) {
+    ApplyInPlace(values, n, [](double) { return 1.0; });
+  } else if (fn == LinearFunction) {
+    return;
+  } else if (fn == SaturatedLinearFunction) {
+    ApplyInPlace(values, n, SaturatedLinearOf);
+  } else if (fn == SigmoidFunction) {
+    ApplyInPlace(values, n, SigmoidOf);
+  } else if (fn == TanhFunction) {
+    ApplyInPlace(values, n, [](double net) { return std::tanh(net); });
+  } else if (fn == LinearGainFunction) {
+    const double gain = AsGainNeuron(neuron)->gain;
+    ApplyInPlace(values, n, [gain](double net) { return gain * net; });
+  } else if (fn == SigmoidGainFunction) {
+    const double gain = AsGainNeuron(neuron)->gain;
+    ApplyInPlace(values, n, [gain](double net) { return SigmoidGainOf(gain, net); });
+  } else if (fn == TanhGainFunction) {
+    const double gain = AsGainNeuron(neuron)->gain;
+    ApplyInPlace(values, n, [gain](double net) { return std::tanh(gain * net); });
+  } else {
+    for (int i = 0; i < n; ++i) {
+      fn(neuron, values[i]);
+      values[i] = *neuron->output;
+    }
+  }
 }
 
 TFnRegistry::TFnRegistry() : entries(new Entry[16]), capacity(16), count(0) {}

@@ -32,6 +32,12 @@ void LinearGainFunction(TBasicNeuron* neuron, double net);       // "linear-gain
 void SigmoidGainFunction(TBasicNeuron* neuron, double net);      // "sigmoid-gain": 1/(1+e^-(g*x))
 void TanhGainFunction(TBasicNeuron* neuron, double net);         // "tanh-gain": tanh(g*x)
 
+// Replaces each of values[0 .. n) by the output |fn| gives |neuron| for that
+// net input, with the bits of fn itself: the built-in functions run as one
+// loop, any other function is called value by value. *neuron->output may be
+// overwritten. For running many rows through one neuron (batch recall).
+void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n);
+
 // Maps function names to functions and back. Names are matched ignoring
 // letter case; every lookup searches from the newest entry to the oldest.
 // A failed lookup is a programming error (a consistency check stops the

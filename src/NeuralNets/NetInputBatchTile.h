@@ -10,15 +10,18 @@
 //
 // A tile of T targets times V registers of rows keeps T * V sums in
 // registers; per source it loads V registers of values and T weights, each
-// of which serves V * kLanes rows. A missing connection's product is replaced
-// by +0.0 before it is added, which leaves each sum as it was (the argument
-// is at the top of NetInputKernels.cpp); stretches of sources in which every
-// connection of the tile exists skip the masks.
+// of which serves V * kLanes rows. The group's values are first copied into
+// panels of kLanes rows, so that the values come in one sequential stream
+// per register, as the weights of each row do. A missing
+// connection's product is replaced by +0.0 before it is added, which leaves
+// each sum as it was (the argument is at the top of NetInputKernels.cpp);
+// stretches of sources in which every connection of the tile exists skip the
+// masks.
 //
 // Included only by the kernel files, inside a namespace of their own, after
 // they define NF_BATCH (the attributes of their functions: the instruction
 // set, always inlined) and a vector type with these static members:
-//   using Reg;  kLanes;  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
+//   using Reg;  kLanes;  kTargets (targets per tile);  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
 //   Add(a, b);  Mul(a, b);  And(a, b);  Mask(flagByte) (all ones where the
 //   byte holds FMaskExists, all zeros elsewhere).
 // The header has no include guard on purpose: each kernel file compiles it
@@ -42,12 +45,14 @@ inline bool BatchStretchComplete(const unsigned char* const* flagRows, int f) {
   return (all & kExistsBits) == kExistsBits;
 }
 
-// Source f for every sum of the tile; |x| points at the values of source f.
+// Source f for every sum of the tile. |x| points at the tile's first panel:
+// kLanes rows side by side per source, sources one after another, the next
+// panel |panel| values further on (see BatchRows).
 template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w, const unsigned char* const* m,
-                        const double* x, int f) {
+                        const double* x, std::size_t panel, int f) {
   typename Vec::Reg xs[V];
-  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * Vec::kLanes);
+  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * panel + static_cast<std::size_t>(f) * Vec::kLanes);
   for (int t = 0; t < T; ++t) {
     const typename Vec::Reg weight = Vec::Broadcast(w[t][f]);
     for (int v = 0; v < V; ++v) {
@@ -58,10 +63,12 @@ NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w,
   }
 }
 
-// Targets [0, T) for the rows [0, V * kLanes) of the group.
+// Targets [0, T) of the weight rows |w| (flag rows |m|) for the V panels at
+// |x|, whose net inputs start at |net|.
 template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, const double* x, int nFrom, int stride,
                         double* net) {
+  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
   const std::size_t step = static_cast<std::size_t>(stride);
   typename Vec::Reg sums[T][V];
   for (int t = 0; t < T; ++t) {
@@ -71,13 +78,13 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
   if constexpr (Masked) {
     for (; f + kBatchStretch <= nFrom; f += kBatchStretch) {
       if (BatchStretchComplete<T>(m, f)) {
-        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, false>(sums, w, m, x + k * step, k);
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, false>(sums, w, m, x, panel, k);
       } else {
-        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, true>(sums, w, m, x + k * step, k);
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, true>(sums, w, m, x, panel, k);
       }
     }
   }
-  for (; f < nFrom; ++f) BatchStep<Vec, T, V, Masked>(sums, w, m, x + f * step, f);
+  for (; f < nFrom; ++f) BatchStep<Vec, T, V, Masked>(sums, w, m, x, panel, f);
   // net += sum, lane by lane, as the plain loop ends.
   for (int t = 0; t < T; ++t) {
     for (int v = 0; v < V; ++v) {
@@ -87,44 +94,59 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
   }
 }
 
-// Rows per tile: two registers' worth, then one.
+// Targets [0, T) for every panel: tiles of two panels, then one; |batch| a
+// multiple of kLanes.
 template <class Vec, int T, bool Masked>
 NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
                            int batch, int stride, double* net) {
+  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
   int r = 0;
   for (; r + 2 * Vec::kLanes <= batch; r += 2 * Vec::kLanes) {
-    BatchTile<Vec, T, 2, Masked>(w, m, x + r, nFrom, stride, net + r);
+    BatchTile<Vec, T, 2, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
   }
-  if (r + Vec::kLanes <= batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r, nFrom, stride, net + r);
+  if (r < batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
 }
 
-// Tiles of kBatchTargets targets; the rest in one narrower tile. The target
-// tiles are the outer loop, so that a tile's weight rows are read from memory
-// once for the whole group and then served from the cache.
-constexpr int kBatchTargets = 6;
-
-template <class Vec, bool Masked, int T = kBatchTargets - 1>
-NF_BATCH void BatchRestTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
-                               int nRest, int batch, int stride, double* net) {
+// Tiles of Vec::kTargets targets (as many as the registers hold sums for);
+// the rest in one narrower tile. The target tiles are the outer loop, so that
+// a tile's weight rows are read from memory once for the whole group and then
+// served from the cache.
+template <class Vec, bool Masked, int T = Vec::kTargets - 1>
+NF_BATCH void BatchRestTargets(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                               int nFrom, int nRest, int batch, int stride, double* net) {
   if constexpr (T > 0) {
     if (nRest == T) {
-      BatchTargets<Vec, T, Masked>(w, m, x, nFrom, batch, stride, net);
+      BatchTargets<Vec, T, Masked>(rows, flagRows, x, nFrom, batch, stride, net);
     } else {
-      BatchRestTargets<Vec, Masked, T - 1>(w, m, x, nFrom, nRest, batch, stride, net);
+      BatchRestTargets<Vec, Masked, T - 1>(rows, flagRows, x, nFrom, nRest, batch, stride, net);
     }
   }
 }
 
+// The rows of the group whole registers hold, first copied into panels of
+// kLanes rows each (source f of the panel's rows at f * kLanes), so that a
+// tile reads its values in one sequential stream per panel. Returns how many
+// rows it computed.
 template <class Vec, bool Masked>
-NF_BATCH int BatchRows(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
-                       int nTo, int batch, int stride, double* net) {
+NF_BATCH int BatchRows(const double* const* rows, const unsigned char* const* flagRows, const double* source,
+                       int nFrom, int nTo, int batch, int stride, double* net) {
   const std::size_t step = static_cast<std::size_t>(stride);
+  batch -= batch % Vec::kLanes;
+  if (batch == 0) return 0;
+  std::vector<double> panels(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(batch));
+  double* x = panels.data();
+  for (int r = 0; r < batch; r += Vec::kLanes) {
+    for (int f = 0; f < nFrom; ++f) {
+      for (int lane = 0; lane < Vec::kLanes; ++lane) *x++ = source[f * step + static_cast<std::size_t>(r + lane)];
+    }
+  }
+  x = panels.data();
   int t = 0;
-  for (; t + kBatchTargets <= nTo; t += kBatchTargets) {
-    BatchTargets<Vec, kBatchTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, batch, stride,
+  for (; t + Vec::kTargets <= nTo; t += Vec::kTargets) {
+    BatchTargets<Vec, Vec::kTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, batch, stride,
                                              net + t * step);
   }
   BatchRestTargets<Vec, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, nTo - t, batch, stride,
                                 net + t * step);
-  return batch - batch % Vec::kLanes;
+  return batch;
 }

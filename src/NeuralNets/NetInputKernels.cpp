@@ -294,6 +294,7 @@ namespace sse2_batch {
 struct Vec {
   using Reg = __m128d;
   static constexpr int kLanes = 2;
+  static constexpr int kTargets = 6;  // 12 sums, 2 values and a weight: 15 of 16 registers
   static Reg Zero() { return _mm_setzero_pd(); }
   static Reg Load(const double* p) { return _mm_loadu_pd(p); }
   static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
@@ -342,12 +343,21 @@ bool Supported(Isa isa) {
 #else
       return false;
 #endif
+    case Isa::kAvx512:
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
+#else
+      return false;
+#endif
   }
   return false;
 }
 
 Isa Best() {
-  static const Isa best = Supported(Isa::kAvx2) ? Isa::kAvx2 : Supported(Isa::kSse2) ? Isa::kSse2 : Isa::kPlain;
+  static const Isa best = Supported(Isa::kAvx512) ? Isa::kAvx512
+                          : Supported(Isa::kAvx2) ? Isa::kAvx2
+                          : Supported(Isa::kSse2) ? Isa::kSse2
+                                                  : Isa::kPlain;
   return best;
 }
 
@@ -355,6 +365,7 @@ void AccumulateDense(Isa isa, const double* const* rows, const double* x, int nF
   NF_ASSERT(Supported(isa));
   switch (isa) {
 #if defined(__SSE2__)
+    case Isa::kAvx512:
     case Isa::kAvx2:
       AccumulateDenseAvx2(rows, x, nFrom, nTo, net);
       return;
@@ -372,6 +383,7 @@ void AccumulateMasked(Isa isa, const double* const* rows, const unsigned char* c
   NF_ASSERT(Supported(isa));
   switch (isa) {
 #if defined(__SSE2__)
+    case Isa::kAvx512:
     case Isa::kAvx2:
       AccumulateMaskedAvx2(rows, flagRows, x, nFrom, nTo, net);
       return;
@@ -420,6 +432,9 @@ void AccumulateBatch(Isa isa, const double* const* rows, const unsigned char* co
   int done = 0;
   switch (isa) {
 #if defined(__SSE2__)
+    case Isa::kAvx512:
+      done = AccumulateBatchAvx512(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+      break;
     case Isa::kAvx2:
       done = AccumulateBatchAvx2(rows, flagRows, x, nFrom, nTo, batch, stride, net);
       break;

@@ -26,9 +26,11 @@
 namespace NetInputKernels {
 
 // The implementations, by the vector unit they use. kSse2 is the x86-64
-// baseline; kAvx2 is chosen at run time on processors that have it, so one
-// binary runs on every x86-64 and still uses the wider unit where it can.
-enum class Isa { kPlain, kSse2, kAvx2 };
+// baseline; kAvx2 and kAvx512 are chosen at run time on processors that have
+// them, so one binary runs on every x86-64 and still uses the wider unit
+// where it can. kAvx512 has batch kernels of its own and otherwise runs the
+// AVX2 kernels.
+enum class Isa { kPlain, kSse2, kAvx2, kAvx512 };
 
 // Whether this build and this processor can run |isa|.
 bool Supported(Isa isa);
@@ -65,8 +67,9 @@ void AccumulateDenseBatch(Isa isa, const double* const* rows, const double* x, i
 void AccumulateMaskedBatch(Isa isa, const double* const* rows, const unsigned char* const* flagRows,
                            const double* x, int nFrom, int nTo, int batch, int stride, double* net);
 
-// The AVX2 kernels (NetInputKernelsAvx2.cpp); only to be called where
-// Supported(Isa::kAvx2).
+// The AVX2 kernels (NetInputKernelsAvx2.cpp), only to be called where
+// Supported(Isa::kAvx2), and the AVX-512 ones (NetInputKernelsAvx512.cpp),
+// only where Supported(Isa::kAvx512).
 void AccumulateDenseAvx2(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
 void AccumulateMaskedAvx2(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                           int nFrom, int nTo, double* net);
@@ -77,6 +80,8 @@ int AccumulateBatchSse2(const double* const* rows, const unsigned char* const* f
                         int nTo, int batch, int stride, double* net);
 int AccumulateBatchAvx2(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
                         int nTo, int batch, int stride, double* net);
+int AccumulateBatchAvx512(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                          int nFrom, int nTo, int batch, int stride, double* net);
 
 }  // namespace NetInputKernels
 

@@ -120,7 +120,8 @@ inline std::vector<double> Values(ValueSource& values, int n) {
 // Every implementation of the kernels this machine can run.
 inline std::vector<NetInputKernels::Isa> Implementations() {
   std::vector<NetInputKernels::Isa> all;
-  for (auto isa : {NetInputKernels::Isa::kPlain, NetInputKernels::Isa::kSse2, NetInputKernels::Isa::kAvx2}) {
+  for (auto isa : {NetInputKernels::Isa::kPlain, NetInputKernels::Isa::kSse2, NetInputKernels::Isa::kAvx2,
+                   NetInputKernels::Isa::kAvx512}) {
     if (NetInputKernels::Supported(isa)) all.push_back(isa);
   }
   return all;
@@ -134,6 +135,8 @@ inline const char* Name(NetInputKernels::Isa isa) {
       return "SSE2";
     case NetInputKernels::Isa::kAvx2:
       return "AVX2";
+    case NetInputKernels::Isa::kAvx512:
+      return "AVX-512";
   }
   return "?";
 }

@@ -37,6 +37,8 @@ TEST(NetInputKernels, UseTheBestSupportedImplementation) {
 #if defined(__x86_64__)
   EXPECT_TRUE(NetInputKernels::Supported(NetInputKernels::Isa::kSse2));
   EXPECT_EQ(NetInputKernels::Supported(NetInputKernels::Isa::kAvx2), __builtin_cpu_supports("avx2") != 0);
+  EXPECT_EQ(NetInputKernels::Supported(NetInputKernels::Isa::kAvx512),
+            __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f"));
 #endif
 }
 

@@ -1,0 +1,68 @@
+// The batch net-input kernel for processors with AVX-512, chosen at run
+// time: eight rows to a register, and 32 registers, which hold the sums of
+// more targets per tile than AVX2's 16 do. Every lane computes its own
+// (target, row) sum in the plain loop's order, as with the narrower units
+// (see NetInputBatchTile.h), so the bits are the same.
+//
+// Compiled as NetInputKernelsAvx2.cpp is: a target attribute on each
+// function, none for the file.
+#include "NeuralNets/NetInputKernels.h"
+
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+
+#include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "NeuralNets/TBasicConnections.h"
+
+#define NF_AVX512 __attribute__((target("avx512f"), always_inline)) inline
+
+namespace NetInputKernels {
+
+namespace {
+
+namespace avx512_batch {
+
+#define NF_BATCH NF_AVX512
+
+struct Vec {
+  using Reg = __m512d;
+  static constexpr int kLanes = 8;
+  static constexpr int kTargets = 8;  // 16 sums, 2 values and a weight: 19 of 32 registers
+  NF_AVX512 static Reg Zero() { return _mm512_setzero_pd(); }
+  NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
+  NF_AVX512 static void Store(double* p, Reg value) { _mm512_storeu_pd(p, value); }
+  NF_AVX512 static Reg Broadcast(double value) { return _mm512_set1_pd(value); }
+  NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
+  NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
+  NF_AVX512 static Reg And(Reg a, Reg b) {
+    return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+  }
+  NF_AVX512 static Reg Mask(unsigned char flags) {
+    return _mm512_castsi512_pd(_mm512_set1_epi64(-static_cast<long long>(flags & FMaskExists)));
+  }
+};
+
+#include "NeuralNets/NetInputBatchTile.h"
+
+#undef NF_BATCH
+
+}  // namespace avx512_batch
+
+}  // namespace
+
+__attribute__((target("avx512f"))) int AccumulateBatchAvx512(const double* const* rows,
+                                                             const unsigned char* const* flagRows, const double* x,
+                                                             int nFrom, int nTo, int batch, int stride, double* net) {
+  if (flagRows == nullptr) {
+    return avx512_batch::BatchRows<avx512_batch::Vec, false>(rows, nullptr, x, nFrom, nTo, batch, stride, net);
+  }
+  return avx512_batch::BatchRows<avx512_batch::Vec, true>(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+}
+
+}  // namespace NetInputKernels
+
+#endif
