@@ -78,7 +78,9 @@ void RecallLayerGroup(TBasicNetwork& network, int k, GroupValues& values, int ro
   const int n = layer.numNeurons;
   for (std::size_t i = 0; i < static_cast<std::size_t>(n) * kGroupRows; ++i) group[i] = 0.0;
   TBasicConnections** blocks = network.priv_conns_index[k];
-  for (int from = 0; from < k; ++from) blocks[from]->AccumulateNetInputBatch(values.Layer(from), rows, kGroupRows, group);
+  for (int from = 0; from < k; ++from) {
+    blocks[from]->AccumulateNetInputBatch(values.Layer(from), rows, kGroupRows, group);
+  }
   for (int i = 0; i < n; ++i) {
     TBasicNeuron* neuron = layer.GetNeuron(i);
     const ActFunction fn = layer.commonFn != nullptr ? layer.commonFn : neuron->actFn;

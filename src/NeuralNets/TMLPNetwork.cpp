@@ -1,5 +1,6 @@
 #include "NeuralNets/TMLPNetwork.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -78,6 +79,31 @@ void CheckInputs(const Data& data, int nIn, const char* origin) {
   }
 }
 
+// Reads |rows| rows of |in| with Next, in order, runs them through |network|
+// in batches (RecallBatch, which gives each row the bits Recall gives it)
+// and calls visit(inputs, targets, outputs) for each row in order; |targets|
+// is read only when |withTargets|.
+template <class Visit>
+void RecallRows(TBasicNetwork& network, Data& in, std::int32_t rows, int nIn, int nOut, bool withTargets,
+                Visit visit) {
+  constexpr std::int32_t kBatchRows = 256;
+  const std::size_t in_ = static_cast<std::size_t>(nIn);
+  const std::size_t out = static_cast<std::size_t>(nOut);
+  std::vector<double> inputs(kBatchRows * in_);
+  std::vector<double> targets(withTargets ? kBatchRows * out : 0);
+  std::vector<double> outputs(kBatchRows * out);
+  for (std::int32_t first = 0; first < rows; first += kBatchRows) {
+    const std::int32_t batch = std::min(kBatchRows, rows - first);
+    for (std::int32_t r = 0; r < batch; ++r) {
+      in.Next(inputs.data() + r * in_, withTargets ? targets.data() + r * out : nullptr, nullptr);
+    }
+    network.RecallBatch(inputs.data(), outputs.data(), batch);
+    for (std::int32_t r = 0; r < batch; ++r) {
+      visit(inputs.data() + r * in_, withTargets ? targets.data() + r * out : nullptr, outputs.data() + r * out);
+    }
+  }
+}
+
 }  // namespace
 
 Data* TMLPNetwork::RecallData(Data* in) {
@@ -88,13 +114,10 @@ Data* TMLPNetwork::RecallData(Data* in) {
 
   in->MbrNdxCurrent = in->MbrNdxLast;
   auto result = std::make_unique<Data>(in->MbrNdxRows, nIn, nOut, false);
-  std::vector<double> inputs(static_cast<std::size_t>(nIn));
-  std::vector<double> outputs(static_cast<std::size_t>(nOut));
-  for (std::int32_t row = 0; row < in->MbrNdxRows; ++row) {
-    in->Next(inputs.data(), nullptr, nullptr);
-    Recall(inputs.data(), outputs.data());
-    result->AppendRow(inputs.data(), outputs.data(), nullptr);
-  }
+  RecallRows(*this, *in, in->MbrNdxRows, nIn, nOut, false,
+             [&](const double* inputs, const double*, const double* outputs) {
+               result->AppendRow(inputs, outputs, nullptr);
+             });
   return result.release();
 }
 
@@ -109,13 +132,11 @@ void TMLPNetwork::RecallOutputOnly(Data* in, Data** out) {
 
   in->MbrNdxCurrent = in->MbrNdxLast;
   *out = new Data(in->MbrNdxDataRows, 0, nOut, false);
-  std::vector<double> inputs(static_cast<std::size_t>(nIn));
-  std::vector<double> outputs(static_cast<std::size_t>(nOut));
-  for (std::int32_t row = 0; row < in->MbrNdxDataRows; ++row) {
-    in->Next(inputs.data(), nullptr, nullptr);
-    Recall(inputs.data(), outputs.data());
-    (*out)->AppendRow(nullptr, outputs.data(), nullptr);
-  }
+  Data* result = *out;
+  RecallRows(*this, *in, in->MbrNdxDataRows, nIn, nOut, false,
+             [&](const double*, const double*, const double* outputs) {
+               result->AppendRow(nullptr, outputs, nullptr);
+             });
 }
 
 double TMLPNetwork::ComputeError(Data* in, TErrorObj* err) {
@@ -134,13 +155,9 @@ double TMLPNetwork::ComputeError(Data* in, TErrorObj* err) {
   }
 
   in->MbrNdxCurrent = in->MbrNdxLast;
-  std::vector<double> inputs(static_cast<std::size_t>(nIn));
-  std::vector<double> targets(static_cast<std::size_t>(nOut));
-  std::vector<double> outputs(static_cast<std::size_t>(nOut));
-  for (std::int32_t row = 0; row < in->MbrNdxRows; ++row) {
-    in->Next(inputs.data(), targets.data(), nullptr);
-    Recall(inputs.data(), outputs.data());
-    err->AddPattern(targets.data(), outputs.data());
-  }
+  RecallRows(*this, *in, in->MbrNdxRows, nIn, nOut, true,
+             [&](const double*, const double* targets, const double* outputs) {
+               err->AddPattern(targets, outputs);
+             });
   return err->GetError();
 }

@@ -14,8 +14,9 @@
 //
 // A whole data set can be run through the network (RecallData,
 // RecallOutputOnly, ComputeError). They read the set's rows with Data::Next
-// from the oldest on, so they move its cursor; the data sets they return
-// belong to the caller, and the error object stays the caller's.
+// from the oldest on, so they move its cursor, and recall them in batches
+// (RecallBatch); the data sets they return belong to the caller, and the
+// error object stays the caller's.
 #ifndef NETFORGE_NEURALNETS_TMLPNETWORK_H
 #define NETFORGE_NEURALNETS_TMLPNETWORK_H
 
