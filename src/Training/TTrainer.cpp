@@ -15,6 +15,7 @@
 #include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "Training/TTrainingSet.h"
+#include "Training/TrainingObjective.h"
 #include "Training/TUpdateRules.h"
 #include "Training/TrainingRandom.h"
 
@@ -84,18 +85,6 @@ std::vector<double> TakeSnapshot(const TParameterLayout& layout) {
 
 void Restore(const TParameterLayout& layout, const std::vector<double>& values) {
   layout.ForEach([&](double& w, std::size_t k) { w = values[k]; });
-}
-
-// Adds |share| times the penalty's derivative at every trainable weight (not
-// the gains: the penalty is over weights).
-void AddPenaltyGradient(const TParameterLayout& layout, const TPenaltyTerm& penalty, double share, double* gradient) {
-  for (const TParameterLayout::Block& b : layout.blocks) {
-    for (std::size_t i = 0; i < b.cells; ++i) {
-      if (b.flags == nullptr || (b.flags[i] & FMaskAll) == FMaskAll) {
-        gradient[b.offset + i] += share * penalty.Derivative(b.weights[i]);
-      }
-    }
-  }
 }
 
 double PenaltyValue(TBasicNetwork& network, const TKQstructure* penalty) {
@@ -172,7 +161,7 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
   const bool shuffles = options_.shuffle && rowsPerStep < rows;
   // The penalty enters E as the error measures add it: to the squared sum
   // (so halved with it) or to the cross-entropy sum.
-  const double penaltyScale = error == TTrainingError::SumSquared ? 0.5 : 1.0;
+  const double penaltyScale = PenaltyScale(error);
   const bool penalised = penalty_.GetKind() != TPenaltyTerm::Kind::None;
 
   std::vector<double> gradient(layout.size, 0.0);
@@ -199,9 +188,7 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
         const int r = order[static_cast<std::size_t>(i)];
         measure.Add(trainSet.Targets(r), model.AddPatternGradient(trainSet.Inputs(r), trainSet.Targets(r), gradient.data()));
       }
-      if (penalised) {
-        AddPenaltyGradient(layout, penalty_, penaltyScale * (last - first) / rows, gradient.data());
-      }
+      if (penalised) AddPenaltyGradient(layout, penalty_, penaltyScale * (last - first) / rows, gradient.data());
       double objective = 0.0;
       if (rule->NeedsError()) {
         objective = measure.Objective() + penaltyScale * PenaltyValue(network, options_.penalty.get());
