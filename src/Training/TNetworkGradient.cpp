@@ -166,7 +166,6 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
       layout_.trainable += 1;
     }
   }
-  if (layout_.trainable == 0) Refuse("the network has no trainable weight");
 
   numInputs_ = net.layers[net.inLayer]->numNeurons;
   numOutputs_ = net.layers[lastLayer_]->numNeurons;

@@ -14,7 +14,8 @@
 // above, an input layer that is not an input-type layer or an input-type
 // layer elsewhere, a neuron function without a known derivative, a gain
 // function on a neuron without a gain, cross-entropy on outputs that are not
-// sigmoid, or nothing to train.
+// sigmoid. A network with nothing to train is accepted (Layout().trainable
+// is 0); TTrainer refuses it.
 //
 // Parameters: every connection that exists and is trainable in a block into
 // a layer between the input layer (exclusive) and the output layer

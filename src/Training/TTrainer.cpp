@@ -94,17 +94,6 @@ double PenaltyValue(TBasicNetwork& network, const TKQstructure* penalty) {
   return TErrorObj::Penalty(static_cast<int>(weights.size()), weights.data(), penalty);
 }
 
-// The figure of |set| through the network's own Recall.
-double MeasureSet(TBasicNetwork& network, const TTrainingSet& set, TTrainingError error, int outputs) {
-  Measure measure(error, outputs);
-  std::vector<double> out(static_cast<std::size_t>(outputs));
-  for (int r = 0; r < set.Rows(); ++r) {
-    network.Recall(set.Inputs(r), out.data());
-    measure.Add(set.Targets(r), out.data());
-  }
-  return measure.Figure();
-}
-
 double MeasureForward(TNetworkGradient& model, const TTrainingSet& set, TTrainingError error) {
   Measure measure(error, model.NumOutputs());
   for (int r = 0; r < set.Rows(); ++r) measure.Add(set.Targets(r), model.Forward(set.Inputs(r)));
@@ -150,6 +139,9 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
 
   // Every check before any weight changes.
   TNetworkGradient model(network, derivatives, error, options_.trainGains);
+  if (model.Layout().trainable == 0) {
+    throw TException("the network has no trainable weight", "Untrainable Network", "TTrainer::Train", nullptr);
+  }
   const TTrainingSet trainSet(training, model.NumInputs(), model.NumOutputs(), error, "the training set");
   std::optional<TTrainingSet> validSet;
   if (validation != nullptr) validSet.emplace(*validation, model.NumInputs(), model.NumOutputs(), error, "the validation set");
@@ -243,8 +235,11 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
     result.connectionsPruned = PruneSmallWeights(layout, options_.pruneBelow);
     result.neuronsPruned = network.PruneNodes();  // |model| no longer fits the network
   }
-  result.trainingError = MeasureSet(network, trainSet, error, static_cast<int>(network.layers[network.outLayer]->numNeurons));
-  if (validSet) result.validationError = MeasureSet(network, *validSet, error, network.layers[network.outLayer]->numNeurons);
+  // Pruning may have changed the structure |model| was laid out for; a new
+  // one passes the same checks, as pruning only removes.
+  TNetworkGradient measured(network, derivatives, error, false);
+  result.trainingError = MeasureForward(measured, trainSet, error);
+  if (validSet) result.validationError = MeasureForward(measured, *validSet, error);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
 }
