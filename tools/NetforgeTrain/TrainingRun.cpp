@@ -24,22 +24,10 @@ namespace {
 
 RunFailure FailureIn(const std::string& file, std::string message) { return RunFailure{file, 0, 0, std::move(message)}; }
 
-// Standard output is kept clean; the network reader's one diagnostic word on
-// it goes to standard error while a network loads.
-class StandardOutputToError {
- public:
-  StandardOutputToError() : saved_(std::cout.rdbuf(std::cerr.rdbuf())) {}
-  ~StandardOutputToError() { std::cout.rdbuf(saved_); }
-  StandardOutputToError(const StandardOutputToError&) = delete;
-  StandardOutputToError& operator=(const StandardOutputToError&) = delete;
-
- private:
-  std::streambuf* saved_;
-};
-
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
   try {
-    StandardOutputToError redirect;
+    // (The reader's one diagnostic word goes to standard output, which this
+    // tool leaves to it.)
     FileTools tools;
     return std::unique_ptr<TBasicNetwork>(tools.LoadNetwork(file.c_str(), nullptr));
   } catch (const FileTools::Error& error) {
