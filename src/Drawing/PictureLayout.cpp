@@ -21,9 +21,9 @@ constexpr double kPlainSpacing = 34.0;     // between neurons
 constexpr double kLabelledSpacing = 46.0;  // between neurons when some carry a function label
 constexpr double kHeadingRoom = 44.0;      // three heading lines above the columns
 constexpr double kNeuronLaneGap = 16.0;
-constexpr double kLayerLaneGap = 24.0;
+constexpr double kLayerLaneGap = 34.0;
 constexpr double kLaneClearance = 18.0;   // between the columns and the first lane
-constexpr double kLegendHeight = 64.0;
+constexpr double kLegendHeight = 76.0;
 constexpr double kLegendWidth = 760.0;
 constexpr double kTitleCharWidth = 8.6;   // of the 15-unit bold title font
 
@@ -142,15 +142,18 @@ Point PictureLayout::NeuronCentre(int layer, int index) const {
   return Point{place.x, place.top + spacing_ * index};
 }
 
-void PictureLayout::ControlPoints(Point from, Point to, double laneY, Point& c1, Point& c2) {
-  // Control points at height c put the curve's midpoint at
-  // 0.125 * from.y + 0.75 * c + 0.125 * to.y: solve that for the lane.
-  const double c = (laneY - 0.125 * (from.y + to.y)) / 0.75;
-  double dx = (to.x - from.x) / 3.0;
-  // A block of a layer into itself loops out sideways.
-  if (std::fabs(dx) < 20.0) dx = -40.0;
-  c1 = Point{from.x + dx, c};
-  c2 = Point{to.x - dx, c};
+std::vector<Point> PictureLayout::CurvePoints(Point from, Point to, double laneY, double reach) {
+  const double half = reach / 2.0;
+  return {from,
+          Point{from.x + half, from.y},
+          Point{from.x + half, laneY},
+          Point{from.x + reach, laneY},
+          Point{to.x - reach, laneY},
+          Point{to.x - half, laneY},
+          Point{to.x - half, to.y},
+          to};
 }
+
+double PictureLayout::CurveReach() const { return neuronView_ ? 110.0 : 100.0; }
 
 }  // namespace Netforge

@@ -67,9 +67,14 @@ class PictureLayout {
   double NeuronSpacing() const { return spacing_; }
   // The route of picture.blocks[i].
   const BlockRoute& Route(std::size_t block) const { return routes_[block]; }
-  // Where a connection between two points of a curved route has its control
-  // points: one third of the way along, at the lane.
-  static void ControlPoints(Point from, Point to, double laneY, Point& c1, Point& c2);
+  // The route of a curved connection from |from| to |to| through the lane at
+  // |laneY|: it leaves |from| to the right, climbs (or drops) to the lane
+  // within |reach| of it, follows the lane, and comes down into |to| from its
+  // left over the last |reach|, so that it turns only in the free room
+  // between columns. As SVG path data: M p0 C p1 p2 p3 L p4 C p5 p6 p7.
+  static std::vector<Point> CurvePoints(Point from, Point to, double laneY, double reach);
+  // The reach of this layout's curves.
+  double CurveReach() const;
 
  private:
   void PlaceColumns(const NetworkPicture& picture);

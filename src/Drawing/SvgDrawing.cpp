@@ -46,11 +46,10 @@ std::string Attr(const char* name, double value) { return Attr(name, Decimal(val
 
 std::string PointText(Point p) { return Decimal(p.x, 1) + "," + Decimal(p.y, 1); }
 
-std::string CurvePath(Point from, Point to, double laneY) {
-  Point c1;
-  Point c2;
-  PictureLayout::ControlPoints(from, to, laneY, c1, c2);
-  return "M" + PointText(from) + " C" + PointText(c1) + " " + PointText(c2) + " " + PointText(to);
+std::string CurvePath(const PictureLayout& layout, Point from, Point to, double laneY) {
+  const std::vector<Point> p = PictureLayout::CurvePoints(from, to, laneY, layout.CurveReach());
+  return "M" + PointText(p[0]) + " C" + PointText(p[1]) + " " + PointText(p[2]) + " " + PointText(p[3]) + " L" +
+         PointText(p[4]) + " C" + PointText(p[5]) + " " + PointText(p[6]) + " " + PointText(p[7]);
 }
 
 // A <text> element; |extra| holds further attributes, already written.
@@ -129,7 +128,7 @@ void DrawConnections(const NetworkPicture& picture, const PictureLayout& layout,
     const std::string stroke = StrokeAttrs(c.weight, picture.largestMagnitude, c.frozen);
     const std::string tip = "<title>" + XmlEscape(ConnectionTip(c)) + "</title>";
     if (route.curved) {
-      out += "<path class=\"connection\"" + Attr("d", CurvePath(from, to, route.laneY)) + stroke + ">" + tip + "</path>\n";
+      out += "<path class=\"connection\"" + Attr("d", CurvePath(layout, from, to, route.laneY)) + stroke + ">" + tip + "</path>\n";
     } else {
       out += "<line class=\"connection\"" + Attr("x1", from.x) + Attr("y1", from.y) + Attr("x2", to.x) +
              Attr("y2", to.y) + stroke + ">" + tip + "</line>\n";
@@ -181,15 +180,16 @@ void DrawBlockBand(const NetworkPicture& picture, const PictureLayout& layout, s
     }
     return;
   }
+  // Curved bands leave and reach the boxes near their upper (or lower) corners.
   const bool above = route.laneY < from.top;
-  const Point start{from.x + half / 2.0, above ? from.top : from.bottom};
-  const Point end{to.x - half / 2.0, above ? to.top : to.bottom};
-  out += "<path class=\"block\"" + Attr("d", CurvePath(start, end, route.laneY)) + " fill=\"none\"" +
+  const Point start{from.x + half, above ? from.top + 12.0 : from.bottom - 12.0};
+  const Point end{to.x - half, above ? to.top + 12.0 : to.bottom - 12.0};
+  out += "<path class=\"block\"" + Attr("d", CurvePath(layout, start, end, route.laneY)) + " fill=\"none\"" +
          Attr("stroke", kBandColour) + Attr("stroke-opacity", opacity) +
          Attr("stroke-width", Decimal(3.0 + 9.0 * density, 1)) + "/>\n";
   std::string label;
   for (const std::string& line : lines) label += (label.empty() ? "" : ", ") + line;
-  out += Text((start.x + end.x) / 2.0, route.laneY + (above ? -6.0 : 14.0), label,
+  out += Text((start.x + end.x) / 2.0, route.laneY + (above ? -10.0 : 18.0), label,
               std::string(" text-anchor=\"middle\" font-size=\"10\"") + Attr("fill", kInk) + kHalo);
 }
 
@@ -220,7 +220,8 @@ std::string LegendText(double x, double y, const std::string& text) {
   return Text(x, y + 4.0, text, " font-size=\"11\"" + Attr("fill", kInk));
 }
 
-void DrawFillLegend(double y, std::string& out) {
+// One sample per role of the layers drawn: bias, input, hidden, output.
+void DrawFillLegend(const NetworkPicture& picture, double y, std::string& out) {
   const char* const names[] = {"bias", "input", "hidden", "output"};
   double x = PictureLayout::kMargin + 8.0;
   for (int k = 0; k < 4; ++k) {
@@ -228,6 +229,10 @@ void DrawFillLegend(double y, std::string& out) {
     sample.bias = k == 0;
     sample.input = k == 1;
     sample.output = k == 3;
+    const bool present = std::any_of(picture.layers.begin(), picture.layers.end(), [&](const PictureLayer& layer) {
+      return layer.drawn && LayerFill(layer) == LayerFill(sample);
+    });
+    if (!present) continue;
     out += "<circle class=\"legend-sample\"" + Attr("cx", x) + Attr("cy", y) + " r=\"7\"" + Attr("fill", LayerFill(sample)) +
            Attr("stroke", kInk) + "/>\n";
     out += LegendText(x + 12.0, y, names[k]);
@@ -252,11 +257,17 @@ void DrawNeuronLegend(const NetworkPicture& picture, double y, std::string& out)
     out += LegendText(x + 40.0, y, sample.text);
     x += 185.0;
   }
-  DrawFillLegend(y + 22.0, out);
+  DrawFillLegend(picture, y + 22.0, out);
+  if (std::any_of(picture.neurons.begin(), picture.neurons.end(), [](const PictureNeuron& n) { return !n.function.empty(); })) {
+    out += Text(PictureLayout::kMargin + 340.0, y + 26.0, "italic: a neuron's function where it differs from its layer's",
+                " font-size=\"10\" font-style=\"italic\"" + Attr("fill", kInk));
+  }
   std::string note = "Width and colour grow with |weight|, up to ";
   AppendGeneral(note, largest, 4);
-  note += ". Pruned connections are not drawn. Italic: a neuron's function where it differs from its layer's.";
+  note += ". Pruned connections are not drawn.";
   out += Text(PictureLayout::kMargin, y + 48.0, note, " font-size=\"10\"" + Attr("fill", kFaintInk));
+  out += Text(PictureLayout::kMargin, y + 62.0, "Curves: connections of a bias layer, and shortcuts around the layers between.",
+              " font-size=\"10\"" + Attr("fill", kFaintInk));
 }
 
 void DrawLayerLegend(const NetworkPicture& picture, double y, std::string& out) {
@@ -267,7 +278,7 @@ void DrawLayerLegend(const NetworkPicture& picture, double y, std::string& out) 
   out += "<rect class=\"legend-sample\"" + Attr("x", x + 330.0) + Attr("y", y - 6.0) + " width=\"34\" height=\"12\"" +
          Attr("fill", kBandColour) + " fill-opacity=\"0.12\"/>\n";
   out += LegendText(x + 370.0, y, "sparse block");
-  DrawFillLegend(y + 22.0, out);
+  DrawFillLegend(picture, y + 22.0, out);
   const std::string note = "Too large to draw neuron by neuron (" + Count(picture.neuronCount) + " neurons, " +
                            Count(picture.existingConnections) + " connections): one box per layer, one band per block.";
   out += Text(PictureLayout::kMargin, y + 48.0, note, " font-size=\"10\"" + Attr("fill", kFaintInk));
