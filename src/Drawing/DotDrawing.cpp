@@ -36,13 +36,16 @@ void WriteNeuronClusters(const NetworkPicture& picture, std::string& out) {
     }
     out += "  subgraph cluster_" + Name(layer.number) + " {\n";
     out += "    " + Attr("label", LayerLabel(layer)) + ";\n";
+    out += "    style=rounded;\n    color=\"#9ca3af\";\n";
     out += "    node [" + Attr("fillcolor", LayerFill(layer)) + "];\n";
     for (int i = 0; i < layer.neurons; ++i, ++next) {
       const PictureNeuron& neuron = picture.neurons[next];
       std::string label;
       AppendLong(label, neuron.index);
-      if (!neuron.function.empty()) label += "\n" + neuron.function;
-      out += "    " + Name(layer.number, neuron.index) + " [" + Attr("label", label) + "];\n";
+      // A function of its own goes beside the circle, so circles keep one size.
+      std::string attributes = Attr("label", label);
+      if (!neuron.function.empty()) attributes += ", " + Attr("xlabel", neuron.function);
+      out += "    " + Name(layer.number, neuron.index) + " [" + attributes + "];\n";
     }
     out += "  }\n";
   }
@@ -105,7 +108,7 @@ std::string DrawDot(const NetworkPicture& picture) {
   std::string out = "digraph network {\n";
   out += "  graph [rankdir=LR, labelloc=t, fontname=\"Helvetica\", " + Attr("label", title) + "];\n";
   if (picture.neuronView) {
-    out += "  node [shape=circle, style=filled, fontname=\"Helvetica\", fontsize=10];\n";
+    out += "  node [shape=circle, fixedsize=true, width=0.4, style=filled, fontname=\"Helvetica\", fontsize=10];\n";
     out += "  edge [arrowhead=none];\n";
     WriteNeuronClusters(picture, out);
     WriteConnections(picture, out);

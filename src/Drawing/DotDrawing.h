@@ -2,7 +2,8 @@
 // networks out with Graphviz.
 //
 // The graph flows left to right. In the neuron view each layer is a cluster
-// of neuron nodes named "L<layer>N<index>" and each connection an edge with
+// of neuron nodes named "L<layer>N<index>" (labelled with the index, and a
+// function of the neuron's own as the external label) and each connection an edge with
 // the colour and width of the SVG drawing, dashed when frozen, its weight in
 // the tooltip; in the layer view each layer is one box node "L<layer>" and
 // each block one edge labelled with its size, density and weight range. The

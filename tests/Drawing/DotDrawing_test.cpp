@@ -31,7 +31,9 @@ TEST(DotDrawing, SparseExampleNeuronByNeuron) {
   int dashed = 0;
   for (const auto& edge : graph.edges) dashed += edge.attributes.count("style") && edge.attributes.at("style") == "dashed";
   EXPECT_EQ(dashed, 4);
-  EXPECT_EQ(graph.nodes.at("L1N0").at("label"), "0\\ntanh-gain");
+  EXPECT_EQ(graph.nodes.at("L1N0").at("label"), "0");
+  EXPECT_EQ(graph.nodes.at("L1N0").at("xlabel"), "tanh-gain");
+  EXPECT_EQ(graph.nodes.at("L0N0").count("xlabel"), 0u);
   EXPECT_EQ(graph.nodes.at("L0N0").at("label"), "0");
   EXPECT_EQ(graph.graphAttributes.at("label"),
             "Basic network: 3 layers, 11 neurons, 9 of 38 possible connections, 4 frozen\\nexamples/sparse.wgt");
