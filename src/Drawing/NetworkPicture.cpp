@@ -142,6 +142,12 @@ std::string Plural(long n, const char* noun) {
   return text;
 }
 
+std::string Number(double value) {
+  std::string text;
+  AppendGeneral(text, value, 4);
+  return text;
+}
+
 }  // namespace
 
 std::string Count(long n) {
@@ -157,16 +163,6 @@ std::string Count(long n) {
   }
   return text;
 }
-
-namespace {
-
-std::string Number(double value) {
-  std::string text;
-  AppendGeneral(text, value, 4);
-  return text;
-}
-
-}  // namespace
 
 NetworkPicture DescribeNetwork(TBasicNetwork& network, const PictureOptions& options) {
   NetworkPicture picture;

@@ -64,6 +64,7 @@ TEST(NetforgeDrawTool, FormatFromTheEndingOrTheOption) {
       {{Example("sparse.wgt"), "net.picture"}, "net.picture", false},
       {{"--format", "dot", Example("sparse.wgt"), "net.svg"}, "net.svg", true},
       {{Example("sparse.wgt"), "--format", "svg", "net.dot"}, "net.dot", false},
+      {{"--format", "dot", "--", Example("sparse.wgt"), "-net.gv"}, "-net.gv", true},
   };
   for (const Case& c : cases) {
     TempFolder folder;

@@ -55,8 +55,17 @@ std::string ParseLimit(const std::string& value, long& limit) {
 std::string ParseDrawCommandLine(int argc, char* argv[], DrawCommandLine& line) {
   std::vector<std::string> files;
   bool formatGiven = false;
+  bool optionsEnded = false;  // after "--" every word is a file name
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (optionsEnded) {
+      files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       line.help = true;
       return "";

@@ -18,7 +18,8 @@ struct DrawCommandLine {
 };
 
 // Parses argv[1..argc-1]. Returns "" and fills |line|, or the message for a
-// command line that cannot be used. Without --format the format follows the
+// command line that cannot be used. Words after "--" are file names even
+// when they start with "-". Without --format the format follows the
 // output's ending: ".dot" or ".gv" (any case) give DOT, anything else SVG.
 std::string ParseDrawCommandLine(int argc, char* argv[], DrawCommandLine& line);
 

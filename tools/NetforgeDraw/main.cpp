@@ -45,6 +45,8 @@ const char* const kHelp =
     "                         --max-connections connections and 400 neurons\n"
     "  --max-connections N    the limit of the automatic view (default 2000)\n"
     "  --help, -h             this text\n"
+    "  --                     what follows are file names, even if they\n"
+    "                         start with -\n"
     "\n"
     "OUTPUT is replaced only when the whole picture is written. Exit status 0\n"
     "on success; 1 after a failure, described on standard error (errors in\n"
