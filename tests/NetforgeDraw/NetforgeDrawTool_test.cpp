@@ -52,6 +52,27 @@ TEST(NetforgeDrawTool, DrawsTheSparseExample) {
   EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"sparse.svg"}));
 }
 
+TEST(NetforgeDrawTool, DrawsEveryExample) {
+  struct Case {
+    const char* network;
+    int neurons;
+    int connections;
+  };
+  const Case cases[] = {{"xor.wgt", 6, 9}, {"sparse.wgt", 11, 9}, {"connected.wgt", 9, 26}};
+  for (const Case& c : cases) {
+    TempFolder folder;
+    ASSERT_EQ(Draw(folder, {Example(c.network), "net.svg"}).status, 0) << c.network;
+    ASSERT_EQ(Draw(folder, {Example(c.network), "net.dot"}).status, 0) << c.network;
+    const std::vector<XmlElement> elements = SvgElements(folder.File("net.svg"));
+    EXPECT_EQ(TestSupport::CountElements(elements, "circle", "neuron"), c.neurons) << c.network;
+    EXPECT_EQ(TestSupport::CountClass(elements, "connection"), c.connections) << c.network;
+    TestSupport::DotGraph graph;
+    EXPECT_EQ(TestSupport::ParseDot(ReadAll(folder.File("net.dot")), graph), "") << c.network;
+    EXPECT_EQ(graph.nodes.size(), static_cast<std::size_t>(c.neurons)) << c.network;
+    EXPECT_EQ(graph.edges.size(), static_cast<std::size_t>(c.connections)) << c.network;
+  }
+}
+
 TEST(NetforgeDrawTool, FormatFromTheEndingOrTheOption) {
   struct Case {
     std::vector<std::string> args;
