@@ -279,8 +279,9 @@ void DrawLayerLegend(const NetworkPicture& picture, double y, std::string& out) 
          Attr("fill", kBandColour) + " fill-opacity=\"0.12\"/>\n";
   out += LegendText(x + 370.0, y, "sparse block");
   DrawFillLegend(picture, y + 22.0, out);
-  const std::string note = "Too large to draw neuron by neuron (" + Count(picture.neuronCount) + " neurons, " +
-                           Count(picture.existingConnections) + " connections): one box per layer, one band per block.";
+  const std::string note = "One box per layer, one band per block of connections, in place of " +
+                           Count(picture.neuronCount) + " neurons and " + Count(picture.existingConnections) +
+                           " connections.";
   out += Text(PictureLayout::kMargin, y + 48.0, note, " font-size=\"10\"" + Attr("fill", kFaintInk));
 }
 
