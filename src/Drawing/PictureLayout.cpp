@@ -26,6 +26,7 @@ constexpr double kLaneClearance = 18.0;   // between the columns and the first l
 constexpr double kLegendHeight = 76.0;
 constexpr double kLegendWidth = 760.0;
 constexpr double kTitleCharWidth = 8.6;   // of the 15-unit bold title font
+constexpr double kCaptionCharWidth = 7.0;  // of the 12-unit caption font
 
 bool HasNeuronLabels(const NetworkPicture& picture) {
   for (const PictureNeuron& neuron : picture.neurons) {
@@ -56,7 +57,8 @@ PictureLayout::PictureLayout(const NetworkPicture& picture)
   PlaceColumns(picture);
   PlaceRoutes(picture);
   const double titleWidth = kTitleCharWidth * static_cast<double>(TitleLine(picture).size()) + 2.0 * kMargin;
-  width_ = std::max({width_, kLegendWidth, titleWidth});
+  const double captionWidth = kCaptionCharWidth * static_cast<double>(picture.caption.size()) + 2.0 * kMargin;
+  width_ = std::max({width_, kLegendWidth, titleWidth, captionWidth});
   height_ = legendY_ + kLegendHeight + kMargin;
 }
 
