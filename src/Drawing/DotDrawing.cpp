@@ -52,13 +52,14 @@ void WriteNeuronClusters(const NetworkPicture& picture, std::string& out) {
 }
 
 void WriteConnections(const NetworkPicture& picture, std::string& out) {
+  const double scale = LineScale(picture.existingConnections);
   for (const PictureConnection& c : picture.connections) {
     std::string tip = "weight ";
     AppendGeneral(tip, c.weight, 6);
     if (c.frozen) tip += ", frozen";
     out += "  " + Name(c.fromLayer, c.fromNeuron) + " -> " + Name(c.toLayer, c.toNeuron) + " [" +
            Attr("color", WeightColour(c.weight, picture.largestMagnitude)) + ", " +
-           Attr("penwidth", Decimal(WeightWidth(c.weight, picture.largestMagnitude), 2)) + ", " + Attr("tooltip", tip);
+           Attr("penwidth", Decimal(WeightWidth(c.weight, picture.largestMagnitude, scale), 2)) + ", " + Attr("tooltip", tip);
     if (c.frozen) out += ", style=dashed";
     out += "];\n";
   }

@@ -51,8 +51,13 @@ std::string WeightColour(double weight, double largest) {
   return weight < 0.0 ? Mix(kNegativeLight, kNegativeDark, t) : Mix(kPositiveLight, kPositiveDark, t);
 }
 
-double WeightWidth(double weight, double largest) {
-  return kThinnestLine + (kWidestLine - kThinnestLine) * Strength(weight, largest);
+double WeightWidth(double weight, double largest, double scale) {
+  return (kThinnestLine + (kWidestLine - kThinnestLine) * Strength(weight, largest)) * scale;
+}
+
+double LineScale(long connections) {
+  if (connections <= 200) return 1.0;
+  return std::max(1.0 / 3.0, std::sqrt(200.0 / static_cast<double>(connections)));
 }
 
 std::string LayerFill(const PictureLayer& layer) {

@@ -20,8 +20,13 @@ inline constexpr double kWidestLine = 4.0;
 // "#rrggbb" for |weight| where |largest| is the network's largest finite
 // magnitude (0 when there is none).
 std::string WeightColour(double weight, double largest);
-// Line width from kThinnestLine to kWidestLine.
-double WeightWidth(double weight, double largest);
+// Line width from kThinnestLine to kWidestLine times |scale|.
+double WeightWidth(double weight, double largest, double scale);
+
+// The |scale| of WeightWidth for a drawing of |connections| lines: 1 up to
+// 200 lines, then narrower (down to a third), so that dense drawings do not
+// turn into a solid mass of wide strokes.
+double LineScale(long connections);
 
 // Fill colour of a layer's neurons or box: bias, input, output, hidden.
 std::string LayerFill(const PictureLayer& layer);

@@ -95,9 +95,9 @@ std::string ConnectionTip(const PictureConnection& c) {
   return tip;
 }
 
-std::string StrokeAttrs(double weight, double largest, bool frozen) {
+std::string StrokeAttrs(double weight, double largest, double scale, bool frozen) {
   std::string attrs = Attr("stroke", WeightColour(weight, largest)) +
-                      Attr("stroke-width", Decimal(WeightWidth(weight, largest), 2));
+                      Attr("stroke-width", Decimal(WeightWidth(weight, largest, scale), 2));
   if (frozen) attrs += Attr("stroke-dasharray", kFrozenDash);
   return attrs;
 }
@@ -119,13 +119,14 @@ void DrawConnections(const NetworkPicture& picture, const PictureLayout& layout,
     return std::isnan(w) ? 0.0 : w;
   };
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return magnitude(a) < magnitude(b); });
+  const double scale = LineScale(picture.existingConnections);
   out += "<g class=\"connections\" fill=\"none\" stroke-linecap=\"round\">\n";
   for (std::size_t i : order) {
     const PictureConnection& c = picture.connections[i];
     const Point from = layout.NeuronCentre(c.fromLayer, c.fromNeuron);
     const Point to = layout.NeuronCentre(c.toLayer, c.toNeuron);
     const BlockRoute& route = layout.Route(BlockOf(picture, c));
-    const std::string stroke = StrokeAttrs(c.weight, picture.largestMagnitude, c.frozen);
+    const std::string stroke = StrokeAttrs(c.weight, picture.largestMagnitude, scale, c.frozen);
     const std::string tip = "<title>" + XmlEscape(ConnectionTip(c)) + "</title>";
     if (route.curved) {
       out += "<path class=\"connection\"" + Attr("d", CurvePath(layout, from, to, route.laneY)) + stroke + ">" + tip + "</path>\n";
@@ -211,9 +212,9 @@ void DrawLayerBoxes(const NetworkPicture& picture, const PictureLayout& layout, 
 
 // ---- The legend ----
 
-std::string SampleLine(double x, double y, double weight, double largest, bool frozen) {
+std::string SampleLine(double x, double y, double weight, double largest, double scale, bool frozen) {
   return "<line class=\"legend-sample\"" + Attr("x1", x) + Attr("y1", y) + Attr("x2", x + 34.0) + Attr("y2", y) +
-         StrokeAttrs(weight, largest, frozen) + "/>\n";
+         StrokeAttrs(weight, largest, scale, frozen) + "/>\n";
 }
 
 std::string LegendText(double x, double y, const std::string& text) {
@@ -253,7 +254,7 @@ void DrawNeuronLegend(const NetworkPicture& picture, double y, std::string& out)
                             {largest * 0.5, true, "frozen (not trainable)"}};
   double x = PictureLayout::kMargin;
   for (const Sample& sample : samples) {
-    out += SampleLine(x, y, sample.weight, largest, sample.frozen);
+    out += SampleLine(x, y, sample.weight, largest, LineScale(picture.existingConnections), sample.frozen);
     out += LegendText(x + 40.0, y, sample.text);
     x += 185.0;
   }
