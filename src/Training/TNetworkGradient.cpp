@@ -8,6 +8,7 @@
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Training/BackwardKernels.h"
 
 namespace {
 
@@ -242,13 +243,13 @@ void TNetworkGradient::Backward(const double* target, double* gradient) {
     for (const Incoming& in : incoming) {
       if (in.parameterBlock >= 0) {
         const TParameterLayout::Block& block = layout_.blocks[static_cast<std::size_t>(in.parameterBlock)];
-        BlockBackward::AccumulateGradient(in.view, delta.data(), net.layers[in.fromLayer]->outputs.data(),
+        BackwardKernels::AccumulateGradient(in.view, delta.data(), net.layers[in.fromLayer]->outputs.data(),
                                           gradient + block.offset);
       }
       const std::size_t from = static_cast<std::size_t>(in.fromLayer);
       const bool errorNeeded = in.fromLayer != net.inLayer &&
                                (!incoming_[from].empty() || !layout_.gains.empty());
-      if (errorNeeded) BlockBackward::PropagateError(in.view, delta.data(), outputError_[from].data());
+      if (errorNeeded) BackwardKernels::PropagateError(in.view, delta.data(), outputError_[from].data());
     }
   }
 }

@@ -1,0 +1,116 @@
+#include "Training/BackwardKernels.h"
+
+#include <cstddef>
+
+#include "Common/Assert.h"
+#include "NeuralNets/TBasicConnections.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace BackwardKernels {
+
+namespace {
+
+// The sources [first, nFrom) of every row, as the plain loops take them.
+void PropagateRest(const TBlockView& block, const double* deltaTo, double* errFrom, int first) {
+  for (int f = first; f < block.nFrom; ++f) {
+    for (int t = 0; t < block.nTo; ++t) {
+      if (block.flagRows == nullptr || (block.flagRows[t][f] & FMaskExists) != 0) {
+        errFrom[f] = block.rows[t][f] * deltaTo[t] + errFrom[f];
+      }
+    }
+  }
+}
+
+void GradientRest(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad, int first) {
+  for (int t = 0; t < block.nTo; ++t) {
+    double* g = grad + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+    for (int f = first; f < block.nFrom; ++f) {
+      if (block.flagRows == nullptr || (block.flagRows[t][f] & FMaskAll) == FMaskAll) {
+        g[f] = deltaTo[t] * yFrom[f] + g[f];
+      }
+    }
+  }
+}
+
+#if defined(__SSE2__)
+
+namespace sse2 {
+
+#define NF_BACKWARD inline
+
+struct Vec {
+  using Reg = __m128d;
+  static constexpr int kLanes = 2;
+  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
+  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
+  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
+  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+  static Reg Select(Reg mask, Reg a, Reg b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
+  static Reg Flags(const unsigned char* bytes, int required) {
+    return _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bytes[1] & required) == required),
+                                           -static_cast<long long>((bytes[0] & required) == required)));
+  }
+};
+
+#include "Training/BackwardKernelBody.h"
+
+#undef NF_BACKWARD
+
+}  // namespace sse2
+
+#endif  // __SSE2__
+
+// The sources the vector loops of |isa| covered.
+int PropagateVectors(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return PropagateErrorAvx2(block, deltaTo, errFrom);
+    case Isa::kSse2:
+      return sse2::Propagate<sse2::Vec>(block, deltaTo, errFrom);
+#endif
+    default:
+      return 0;
+  }
+}
+
+int GradientVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return AccumulateGradientAvx2(block, deltaTo, yFrom, grad);
+    case Isa::kSse2:
+      return sse2::Gradient<sse2::Vec>(block, deltaTo, yFrom, grad);
+#endif
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  PropagateRest(block, deltaTo, errFrom, PropagateVectors(isa, block, deltaTo, errFrom));
+}
+
+void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  GradientRest(block, deltaTo, yFrom, grad, GradientVectors(isa, block, deltaTo, yFrom, grad));
+}
+
+void PropagateError(const TBlockView& block, const double* deltaTo, double* errFrom) {
+  PropagateError(NetInputKernels::Best(), block, deltaTo, errFrom);
+}
+
+void AccumulateGradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
+  AccumulateGradient(NetInputKernels::Best(), block, deltaTo, yFrom, grad);
+}
+
+}  // namespace BackwardKernels

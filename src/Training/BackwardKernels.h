@@ -1,0 +1,44 @@
+// The vectorised inner loops of training's backward pass: the work of
+// BlockBackward (BlockBackward.h, the plain loops and their order) with the
+// vector unit the processor has, chosen at run time as for recall (SSE2, the
+// x86-64 baseline, or AVX2; see NeuralNets/NetInputKernels.h).
+//
+// Both loops work element by element along a weight row: PropagateError
+// keeps a stretch of source errors in registers and adds each target's
+// products to it, targets ascending; AccumulateGradient updates each
+// gradient cell once. Every element sees the operations of the plain loop
+// in its order, with the multiply and the addition apart, so the bits are
+// the plain loop's for every input. A connection that must be skipped is
+// skipped by a select that keeps the old value (not by adding zero, which
+// would turn -0.0 into +0.0 and infinity times zero into NaN).
+//
+// Stateless and thread-safe; the caller owns every array.
+#ifndef NETFORGE_TRAINING_BACKWARDKERNELS_H
+#define NETFORGE_TRAINING_BACKWARDKERNELS_H
+
+#include "NeuralNets/NetInputKernels.h"
+#include "Training/BlockBackward.h"
+
+namespace BackwardKernels {
+
+using Isa = NetInputKernels::Isa;
+
+// BlockBackward::PropagateError and AccumulateGradient with the best
+// implementation this processor supports (NetInputKernels::Best()).
+void PropagateError(const TBlockView& block, const double* deltaTo, double* errFrom);
+void AccumulateGradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+
+// The same with a given implementation, which must be Supported (kAvx512
+// runs the AVX2 loops); for the tests and benchmarks.
+void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom);
+void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+
+// The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
+// Each handles the sources [0, returned value) of every row, a multiple of
+// its register width; the caller does the rest with the plain loop.
+int PropagateErrorAvx2(const TBlockView& block, const double* deltaTo, double* errFrom);
+int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+
+}  // namespace BackwardKernels
+
+#endif  // NETFORGE_TRAINING_BACKWARDKERNELS_H

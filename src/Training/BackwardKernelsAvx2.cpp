@@ -1,0 +1,67 @@
+// The backward loops for processors with AVX2, chosen at run time: four
+// sources to a register. Compiled as the AVX2 recall kernels are: a target
+// attribute on each function, none for the file (see
+// NeuralNets/NetInputKernelsAvx2.cpp).
+#include "Training/BackwardKernels.h"
+
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "NeuralNets/TBasicConnections.h"
+
+#define NF_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+namespace BackwardKernels {
+
+namespace {
+
+namespace avx2 {
+
+#define NF_BACKWARD NF_AVX2
+
+struct Vec {
+  using Reg = __m256d;
+  static constexpr int kLanes = 4;
+  NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
+  NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
+  NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
+  NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
+  NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+  NF_AVX2 static Reg Select(Reg mask, Reg a, Reg b) { return _mm256_blendv_pd(b, a, mask); }
+  // The four flag bytes widened to 64 bits, each lane compared with
+  // |required| after keeping only those bits.
+  NF_AVX2 static Reg Flags(const unsigned char* bytes, int required) {
+    std::int32_t four;
+    std::memcpy(&four, bytes, sizeof four);
+    const __m256i wide = _mm256_cvtepu8_epi64(_mm_cvtsi32_si128(four));
+    const __m256i bits = _mm256_set1_epi64x(required);
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(wide, bits), bits));
+  }
+};
+
+#include "Training/BackwardKernelBody.h"
+
+#undef NF_BACKWARD
+
+}  // namespace avx2
+
+}  // namespace
+
+__attribute__((target("avx2"))) int PropagateErrorAvx2(const TBlockView& block, const double* deltaTo,
+                                                       double* errFrom) {
+  return avx2::Propagate<avx2::Vec>(block, deltaTo, errFrom);
+}
+
+__attribute__((target("avx2"))) int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo,
+                                                           const double* yFrom, double* grad) {
+  return avx2::Gradient<avx2::Vec>(block, deltaTo, yFrom, grad);
+}
+
+}  // namespace BackwardKernels
+
+#endif
