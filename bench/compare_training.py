@@ -1,0 +1,164 @@
+#!/usr/bin/env python3
+"""Training speed side by side: Netforge's TTrainer against FANN 2.2
+(libdoublefann) and PyTorch 1.13 (Debian's python3-torch), per epoch, on
+FANN's own example data sets, with sigmoid units, double precision and one
+thread, the same topology and algorithm.
+
+    python3 bench/compare_training.py [--build build] [--rounds 3] [--datasets DIR]
+
+FANN's data sets come from Debian's libfann-doc package (examples/datasets
+of its documentation folder); when --datasets is not given and they are not
+yet in BUILD/fann-doc, the package is fetched with `apt-get download` and
+unpacked there with `dpkg-deb -x`. Every program runs once per round,
+round-robin; the table shows medians (min-max) of the processor-time
+milliseconds per epoch. PyTorch runs under /usr/bin/python3 with
+torch.set_num_threads(1) and OPENBLAS_NUM_THREADS=1, OPENBLAS_CORETYPE and
+OPENBLAS_L2_SIZE unset for its command alone (OpenBLAS as Debian's
+alternatives select it with libopenblas0-pthread installed).
+"""
+
+import argparse
+import glob
+import gzip
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from compare import Case, ensure_fann, fmt, median, run
+from compare_batch import cpu_name, torch_env
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PEERS = os.path.join(HERE, "peers")
+DOC_DATASETS = os.path.join("usr", "share", "doc", "libfann-dev", "examples", "datasets")
+
+# (label, data set, hidden layers, Netforge and FANN algorithm, PyTorch
+# algorithm or None, epochs for Netforge and FANN, epochs for PyTorch,
+# target against FANN, target against PyTorch)
+CASES = [
+    ("RPROP diabetes 8-32-2", "diabetes", [32], "rprop", None, 200, 0, 3, 0),
+    ("RPROP thyroid 21-32-3", "thyroid", [32], "rprop", "rprop", 200, 200, 3, 2),
+    ("RPROP gene 120-32-3", "gene", [32], "rprop", None, 100, 0, 3, 0),
+    ("RPROP mushroom 125-32-2", "mushroom", [32], "rprop", "rprop", 100, 100, 3, 2),
+    ("Batch mushroom 125-32-2", "mushroom", [32], "batch", None, 100, 0, 3, 0),
+    ("Quickprop mushroom 125-32-2", "mushroom", [32], "quickprop", None, 100, 0, 0, 0),
+    ("Incremental mushroom 125-32-2 (PyTorch: SGD, batch 1)", "mushroom", [32], "incremental", "sgd", 30, 3, 2, 20),
+    ("Adam, batch 32, mushroom 125-32-2", "mushroom", [32], "adam", "adam", 30, 10, 0, 5),
+    ("RPROP gene 120-512-512-3", "gene", [512, 512], "rprop", "rprop", 5, 10, 4, 0.5),
+]
+
+
+def datasets_folder(build, given):
+    if given:
+        return given
+    folder = os.path.join(build, "fann-doc", DOC_DATASETS)
+    if os.path.exists(os.path.join(folder, "mushroom.train")) or os.path.exists(
+            os.path.join(folder, "mushroom.train.gz")):
+        return folder
+    print("FANN's data sets are missing; fetching libfann-doc", file=sys.stderr)
+    download = tempfile.mkdtemp(prefix="netforge-fanndoc-")
+    try:
+        subprocess.check_call(["apt-get", "download", "libfann-doc"], cwd=download)
+        deb = glob.glob(os.path.join(download, "libfann-doc_*.deb"))[0]
+        subprocess.check_call(["dpkg-deb", "-x", deb, os.path.join(build, "fann-doc")])
+    finally:
+        shutil.rmtree(download, ignore_errors=True)
+    return folder
+
+
+def training_file(folder, name, work):
+    path = os.path.join(folder, name + ".train")
+    if os.path.exists(path):
+        return path
+    unpacked = os.path.join(work, name + ".train")
+    with gzip.open(path + ".gz", "rb") as packed, open(unpacked, "wb") as out:
+        shutil.copyfileobj(packed, out)
+    return unpacked
+
+
+def build_fann_train(work):
+    out = os.path.join(work, "fann_train")
+    cc = os.environ.get("CC", "gcc")
+    subprocess.check_call([cc, "-O2", "-ffp-contract=off", "fann_train.c", "-ldoublefann", "-lm", "-o", out],
+                          cwd=PEERS)
+    return out
+
+
+def make_cases(build, fann, folder, work):
+    per_epoch = lambda out: float(out[0])
+    nf_train = os.path.join(build, "bench", "nf_train")
+    cases = []
+    for i, (label, data, hidden, alg, torch_alg, epochs, torch_epochs, _, _) in enumerate(CASES):
+        path = training_file(folder, data, work)
+        shape = [*map(str, hidden)]
+        cases.append(Case("nf%d" % i, [nf_train, alg, str(epochs), path, *shape], per_epoch))
+        if alg != "adam":
+            cases.append(Case("fann%d" % i, [fann, alg, str(epochs), path, *shape], per_epoch))
+        if torch_alg:
+            cases.append(Case("torch%d" % i, ["/usr/bin/python3", os.path.join(PEERS, "torch_train.py"), torch_alg,
+                                              str(torch_epochs), path, *shape], per_epoch))
+            cases[-1].env = torch_env(False)
+    return cases
+
+
+def report(cases, rounds):
+    c = {case.key: case for case in cases}
+    header = ("Training, ms per epoch", "Netforge", "FANN 2.2", "PyTorch 1.13 (OpenBLAS)", "Ratio", "Target: met")
+    print("| " + " | ".join(header) + " |")
+    print("|" + "|".join("---" for _ in header) + "|")
+    for i, (label, _, _, _, torch_alg, _, _, fann_target, torch_target) in enumerate(CASES):
+        nf = median(c["nf%d" % i].values)
+        cells = [label, fmt(c["nf%d" % i].values, 2), "", "", "", ""]
+        ratios, targets = [], []
+        if "fann%d" % i in c:
+            fann = median(c["fann%d" % i].values)
+            cells[2] = fmt(c["fann%d" % i].values, 2)
+            ratios.append("%.2f× faster than FANN" % (fann / nf))
+            if fann_target:
+                wanted = "≥ %g× faster than FANN" % fann_target
+                targets.append(wanted + ": " + ("yes" if fann >= fann_target * nf else "no"))
+        if torch_alg:
+            torch = median(c["torch%d" % i].values)
+            cells[3] = fmt(c["torch%d" % i].values, 2)
+            ratios.append("%.2f× faster than PyTorch" % (torch / nf))
+            if torch_target >= 1:
+                wanted = "≥ %g× faster than PyTorch" % torch_target
+                targets.append(wanted + ": " + ("yes" if torch >= torch_target * nf else "no"))
+            elif torch_target:
+                targets.append("within 2× of PyTorch: " + ("yes" if nf <= 2 * torch else "no"))
+        cells[4] = ", ".join(ratios)
+        cells[5] = "; ".join(targets)
+        print("| " + " | ".join(cells) + " |")
+    print()
+    print("CPU: %s. Medians of %d interleaved rounds (min–max in brackets), processor time per epoch."
+          % (cpu_name(), rounds))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(os.path.dirname(HERE), "build"),
+                        help="Netforge Release build folder (default: build/ beside bench/)")
+    parser.add_argument("--rounds", type=int, default=3, help="interleaved rounds (default 3)")
+    parser.add_argument("--datasets", help="folder of FANN's example data sets (default: fetched into BUILD)")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    if not os.access(os.path.join(build, "bench", "nf_train"), os.X_OK):
+        sys.exit("nf_train not found in %s/bench: build Netforge first (make build)" % build)
+    ensure_fann()
+    folder = datasets_folder(build, args.datasets)
+    work = tempfile.mkdtemp(prefix="netforge-training-")
+    try:
+        cases = make_cases(build, build_fann_train(work), folder, work)
+        for r in range(args.rounds):
+            for case in cases:
+                _, out, _ = run(case.command, getattr(case, "env", None))
+                case.values.append(case.measure(out))
+            print("round %d of %d done" % (r + 1, args.rounds), file=sys.stderr)
+        report(cases, args.rounds)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
