@@ -8,7 +8,8 @@
 //   Add(a, b);  Mul(a, b);
 //   Select(mask, a, b)        a where the lane's mask is all ones, else b;
 //   Flags(bytes, required)    per lane, all ones where the lane's flag byte
-//                             holds every bit of |required|.
+//                             holds every bit of |required|;
+//   FlagMask(byte, required)  the same for one byte, in every lane.
 // The header has no include guard on purpose: each kernel file compiles it
 // for its own instruction set.
 
@@ -79,4 +80,117 @@ template <class Vec>
 NF_BACKWARD int Gradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
   return block.flagRows == nullptr ? GradientRows<Vec, false>(block, deltaTo, yFrom, grad)
                                    : GradientRows<Vec, true>(block, deltaTo, yFrom, grad);
+}
+
+// ---- Groups of rows ----
+//
+// The group's values lie neuron-major as in batch recall: deltaTo[t * stride
+// + r] is target t's delta for row r, errFrom[f * stride + r] source f's
+// error; yRows[r * nFrom + f] holds the source outputs row-major.
+
+// Sources [f, f + F) of the rows [r, r + V * kLanes): for every row the
+// targets ascending, as PropagateError takes them row by row.
+template <class Vec, int F, int V, bool Masked>
+NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* deltaTo, int stride, double* errFrom,
+                                    int f, int r) {
+  const std::size_t step = static_cast<std::size_t>(stride);
+  typename Vec::Reg err[F][V];
+  for (int i = 0; i < F; ++i) {
+    for (int v = 0; v < V; ++v) err[i][v] = Vec::Load(errFrom + (f + i) * step + r + v * Vec::kLanes);
+  }
+  for (int t = 0; t < block.nTo; ++t) {
+    typename Vec::Reg delta[V];
+    for (int v = 0; v < V; ++v) delta[v] = Vec::Load(deltaTo + t * step + r + v * Vec::kLanes);
+    const double* w = block.rows[t] + f;
+    for (int i = 0; i < F; ++i) {
+      const typename Vec::Reg weight = Vec::Broadcast(w[i]);
+      for (int v = 0; v < V; ++v) {
+        const typename Vec::Reg sum = Vec::Add(Vec::Mul(weight, delta[v]), err[i][v]);
+        if constexpr (Masked) {
+          err[i][v] = Vec::Select(Vec::FlagMask(block.flagRows[t][f + i], FMaskExists), sum, err[i][v]);
+        } else {
+          err[i][v] = sum;
+        }
+      }
+    }
+  }
+  for (int i = 0; i < F; ++i) {
+    for (int v = 0; v < V; ++v) Vec::Store(errFrom + (f + i) * step + r + v * Vec::kLanes, err[i][v]);
+  }
+}
+
+// Tiles of four sources and two registers of rows, then narrower; returns
+// the rows covered (a multiple of kLanes), every source of them.
+template <class Vec, bool Masked>
+NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaTo, int rows, int stride,
+                                   double* errFrom) {
+  constexpr int kF = 4;
+  const int covered = rows - rows % Vec::kLanes;
+  int r = 0;
+  for (; r + 2 * Vec::kLanes <= covered; r += 2 * Vec::kLanes) {
+    int f = 0;
+    for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, 2, Masked>(block, deltaTo, stride, errFrom, f, r);
+    for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, 2, Masked>(block, deltaTo, stride, errFrom, f, r);
+  }
+  if (r < covered) {
+    int f = 0;
+    for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
+    for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
+  }
+  return covered;
+}
+
+// Sources [f, f + K * kLanes) of target t: each cell's sum is kept in a
+// register over the rows, ascending, and, with |Masked|, stored only where
+// the connection exists and is trainable (elsewhere the old value is stored
+// back).
+template <class Vec, int K, bool Masked>
+NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, const double* yRows, int rows, int t,
+                                 int f, double* g) {
+  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+  typename Vec::Reg old[K], sum[K];
+  for (int k = 0; k < K; ++k) sum[k] = old[k] = Vec::Load(g + f + k * Vec::kLanes);
+  for (int r = 0; r < rows; ++r) {
+    const typename Vec::Reg d = Vec::Broadcast(delta[r]);
+    const double* y = yRows + static_cast<std::size_t>(r) * nFrom + f;
+    for (int k = 0; k < K; ++k) sum[k] = Vec::Add(Vec::Mul(d, Vec::Load(y + k * Vec::kLanes)), sum[k]);
+  }
+  for (int k = 0; k < K; ++k) {
+    if constexpr (Masked) {
+      sum[k] = Vec::Select(Vec::Flags(block.flagRows[t] + f + k * Vec::kLanes, FMaskAll), sum[k], old[k]);
+    }
+    Vec::Store(g + f + k * Vec::kLanes, sum[k]);
+  }
+}
+
+// grad[t][f] = deltaTo[t][r] * y[r][f] + grad[t][f] for the rows ascending,
+// for the sources whole registers hold; returns the sources covered.
+template <class Vec, bool Masked>
+NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                                  int stride, double* grad) {
+  constexpr int kRegisters = 4;
+  const int end = block.nFrom - block.nFrom % Vec::kLanes;
+  for (int t = 0; t < block.nTo; ++t) {
+    double* g = grad + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+    const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
+    int f = 0;
+    for (; f + kRegisters * Vec::kLanes <= end; f += kRegisters * Vec::kLanes) {
+      GradientStretch<Vec, kRegisters, Masked>(block, delta, yRows, rows, t, f, g);
+    }
+    for (; f < end; f += Vec::kLanes) GradientStretch<Vec, 1, Masked>(block, delta, yRows, rows, t, f, g);
+  }
+  return end;
+}
+
+template <class Vec>
+NF_BACKWARD int PropagateGroup(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom) {
+  return block.flagRows == nullptr ? PropagateGroupRows<Vec, false>(block, deltaTo, rows, stride, errFrom)
+                                   : PropagateGroupRows<Vec, true>(block, deltaTo, rows, stride, errFrom);
+}
+
+template <class Vec>
+NF_BACKWARD int GradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                              int stride, double* grad) {
+  return block.flagRows == nullptr ? GradientGroupRows<Vec, false>(block, deltaTo, yRows, rows, stride, grad)
+                                   : GradientGroupRows<Vec, true>(block, deltaTo, yRows, rows, stride, grad);
 }

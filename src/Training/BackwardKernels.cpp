@@ -1,6 +1,7 @@
 #include "Training/BackwardKernels.h"
 
 #include <cstddef>
+#include <vector>
 
 #include "Common/Assert.h"
 #include "NeuralNets/TBasicConnections.h"
@@ -54,6 +55,9 @@ struct Vec {
     return _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bytes[1] & required) == required),
                                            -static_cast<long long>((bytes[0] & required) == required)));
   }
+  static Reg FlagMask(unsigned char byte, int required) {
+    return _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<long long>((byte & required) == required)));
+  }
 };
 
 #include "Training/BackwardKernelBody.h"
@@ -93,7 +97,92 @@ int GradientVectors(Isa isa, const TBlockView& block, const double* deltaTo, con
   }
 }
 
+// The group's rows [first, rows) one by one with the one-row loops of |isa|.
+void PropagateGroupRest(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
+                        double* errFrom, int first) {
+  if (first >= rows) return;
+  const std::size_t step = static_cast<std::size_t>(stride);
+  std::vector<double> delta(static_cast<std::size_t>(block.nTo));
+  std::vector<double> err(static_cast<std::size_t>(block.nFrom));
+  for (int r = first; r < rows; ++r) {
+    for (std::size_t t = 0; t < delta.size(); ++t) delta[t] = deltaTo[t * step + static_cast<std::size_t>(r)];
+    for (std::size_t f = 0; f < err.size(); ++f) err[f] = errFrom[f * step + static_cast<std::size_t>(r)];
+    PropagateError(isa, block, delta.data(), err.data());
+    for (std::size_t f = 0; f < err.size(); ++f) errFrom[f * step + static_cast<std::size_t>(r)] = err[f];
+  }
+}
+
+// The sources [first, nFrom) of every target, each cell over the rows
+// ascending.
+void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* yRows, int rows, int stride,
+                       double* grad, int first) {
+  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+  for (int t = 0; t < block.nTo; ++t) {
+    const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
+    for (int f = first; f < block.nFrom; ++f) {
+      if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) continue;
+      double& g = grad[static_cast<std::size_t>(t) * nFrom + static_cast<std::size_t>(f)];
+      for (int r = 0; r < rows; ++r) g = delta[r] * yRows[static_cast<std::size_t>(r) * nFrom + static_cast<std::size_t>(f)] + g;
+    }
+  }
+}
+
+int PropagateGroupVectors(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
+                          double* errFrom) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return PropagateErrorGroupAvx2(block, deltaTo, rows, stride, errFrom);
+    case Isa::kSse2:
+      return sse2::PropagateGroup<sse2::Vec>(block, deltaTo, rows, stride, errFrom);
+#endif
+    default:
+      return 0;
+  }
+}
+
+int GradientGroupVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                         int stride, double* grad) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return AccumulateGradientGroupAvx2(block, deltaTo, yRows, rows, stride, grad);
+    case Isa::kSse2:
+      return sse2::GradientGroup<sse2::Vec>(block, deltaTo, yRows, rows, stride, grad);
+#endif
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
+
+void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
+                         double* errFrom) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  NF_ASSERT(rows<=stride);
+  const int done = PropagateGroupVectors(isa, block, deltaTo, rows, stride, errFrom);
+  PropagateGroupRest(isa, block, deltaTo, rows, stride, errFrom, done);
+}
+
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                             int stride, double* grad) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  NF_ASSERT(rows<=stride);
+  const int done = GradientGroupVectors(isa, block, deltaTo, yRows, rows, stride, grad);
+  GradientGroupRest(block, deltaTo, yRows, rows, stride, grad, done);
+}
+
+void PropagateErrorGroup(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom) {
+  PropagateErrorGroup(NetInputKernels::Best(), block, deltaTo, rows, stride, errFrom);
+}
+
+void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                             int stride, double* grad) {
+  AccumulateGradientGroup(NetInputKernels::Best(), block, deltaTo, yRows, rows, stride, grad);
+}
 
 void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom) {
   NF_ASSERT(NetInputKernels::Supported(isa));

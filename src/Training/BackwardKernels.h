@@ -33,11 +33,31 @@ void AccumulateGradient(const TBlockView& block, const double* deltaTo, const do
 void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom);
 void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
 
+// Groups of rows at once (training's batches), each weight loaded once per
+// group: |rows| rows (rows <= stride) whose deltas and source errors lie
+// neuron-major as in batch recall, deltaTo[t * stride + r] and
+// errFrom[f * stride + r], and whose source outputs lie row-major,
+// yRows[r * nFrom + f]. PropagateErrorGroup gives every row what
+// PropagateError gives it; AccumulateGradientGroup gives |grad| the bits of
+// AccumulateGradient called for rows 0, 1, ... in turn.
+void PropagateErrorGroup(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
+void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                             int stride, double* grad);
+void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
+                         double* errFrom);
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                             int stride, double* grad);
+
 // The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
 // Each handles the sources [0, returned value) of every row, a multiple of
 // its register width; the caller does the rest with the plain loop.
 int PropagateErrorAvx2(const TBlockView& block, const double* deltaTo, double* errFrom);
 int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+// The group loops cover the rows [0, returned value) of every source, or
+// the sources [0, returned value) of every row and target.
+int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
+int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+                                int stride, double* grad);
 
 }  // namespace BackwardKernels
 

@@ -42,6 +42,9 @@ struct Vec {
     const __m256i bits = _mm256_set1_epi64x(required);
     return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(wide, bits), bits));
   }
+  NF_AVX2 static Reg FlagMask(unsigned char byte, int required) {
+    return _mm256_castsi256_pd(_mm256_set1_epi64x(-static_cast<long long>((byte & required) == required)));
+  }
 };
 
 #include "Training/BackwardKernelBody.h"
@@ -60,6 +63,17 @@ __attribute__((target("avx2"))) int PropagateErrorAvx2(const TBlockView& block, 
 __attribute__((target("avx2"))) int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo,
                                                            const double* yFrom, double* grad) {
   return avx2::Gradient<avx2::Vec>(block, deltaTo, yFrom, grad);
+}
+
+__attribute__((target("avx2"))) int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows,
+                                                            int stride, double* errFrom) {
+  return avx2::PropagateGroup<avx2::Vec>(block, deltaTo, rows, stride, errFrom);
+}
+
+__attribute__((target("avx2"))) int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo,
+                                                                const double* yRows, int rows, int stride,
+                                                                double* grad) {
+  return avx2::GradientGroup<avx2::Vec>(block, deltaTo, yRows, rows, stride, grad);
 }
 
 }  // namespace BackwardKernels

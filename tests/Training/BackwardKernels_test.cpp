@@ -110,3 +110,63 @@ TEST(BackwardKernels, SkippedConnectionsLeaveValuesAlone) {
     for (double g : grad) EXPECT_EQ(Bits(g), Bits(-0.0)) << Name(isa);
   }
 }
+
+namespace {
+
+// Column r of a neuron-major group of n neurons.
+std::vector<double> Column(const std::vector<double>& group, int n, int stride, int r) {
+  std::vector<double> column(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) column[static_cast<std::size_t>(i)] = group[static_cast<std::size_t>(i) * stride + r];
+  return column;
+}
+
+// The group loops against the plain loops called row by row.
+void ExpectGroupKernelsEqualPlainLoops(Matrix& m, int rows, int stride, ValueSource& values) {
+  const std::vector<double> delta = Values(values, m.nTo * stride);
+  const std::vector<double> yRows = Values(values, m.nFrom * rows);
+  const std::vector<double> errStart = Values(values, m.nFrom * stride);
+  const std::vector<double> gradStart = Values(values, m.nFrom * m.nTo);
+  for (bool withFlags : {false, true}) {
+    const View v(m, withFlags);
+    std::vector<double> err = errStart;
+    std::vector<double> grad = gradStart;
+    for (int r = 0; r < rows; ++r) {
+      const std::vector<double> d = Column(delta, m.nTo, stride, r);
+      std::vector<double> e = Column(err, m.nFrom, stride, r);
+      BlockBackward::PropagateError(v.view, d.data(), e.data());
+      for (int f = 0; f < m.nFrom; ++f) err[static_cast<std::size_t>(f) * stride + r] = e[static_cast<std::size_t>(f)];
+      BlockBackward::AccumulateGradient(v.view, d.data(), yRows.data() + static_cast<std::size_t>(r) * m.nFrom,
+                                        grad.data());
+    }
+    for (const NetInputKernels::Isa isa : Implementations()) {
+      std::vector<double> actual = errStart;
+      BackwardKernels::PropagateErrorGroup(isa, v.view, delta.data(), rows, stride, actual.data());
+      ExpectSameBits(err, actual, Name(isa));
+      actual = gradStart;
+      BackwardKernels::AccumulateGradientGroup(isa, v.view, delta.data(), yRows.data(), rows, stride, actual.data());
+      ExpectSameBits(grad, actual, Name(isa));
+    }
+  }
+}
+
+}  // namespace
+
+// Every remainder of the tiles (four sources, two registers of rows, four
+// registers of gradient cells), groups narrower than their stride.
+TEST(BackwardKernels, GroupsEqualPlainLoopsRowByRowBitForBit) {
+  unsigned seed = 300;
+  for (int nFrom : {0, 1, 3, 4, 5, 9, 16, 17, 35}) {
+    for (int nTo : {0, 1, 3, 8}) {
+      for (int rows : {0, 1, 2, 3, 4, 5, 8, 9, 16, 19}) {
+        for (double special : {0.0, 0.2}) {
+          ValueSource values(seed++, special);
+          Matrix m(nFrom, nTo, values, 0.3);
+          ExpectGroupKernelsEqualPlainLoops(m, rows, rows + static_cast<int>(values.Index(3)), values);
+          if (testing::Test::HasFatalFailure()) {
+            FAIL() << "nFrom " << nFrom << " nTo " << nTo << " rows " << rows << " special " << special;
+          }
+        }
+      }
+    }
+  }
+}
