@@ -119,24 +119,27 @@ NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* delta
   }
 }
 
-// Tiles of four sources and two registers of rows, then narrower; returns
-// the rows covered (a multiple of kLanes), every source of them.
+// Every source for the rows [r, r + V * kLanes): four at a time, then one.
+template <class Vec, int V, bool Masked>
+NF_BACKWARD void PropagateGroupSources(const TBlockView& block, const double* deltaTo, int stride, double* errFrom,
+                                       int r) {
+  constexpr int kF = 4;
+  int f = 0;
+  for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, V, Masked>(block, deltaTo, stride, errFrom, f, r);
+  for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, V, Masked>(block, deltaTo, stride, errFrom, f, r);
+}
+
+// Tiles of two registers of rows, then one; returns the rows covered (a
+// multiple of kLanes), every source of them.
 template <class Vec, bool Masked>
 NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaTo, int rows, int stride,
                                    double* errFrom) {
-  constexpr int kF = 4;
   const int covered = rows - rows % Vec::kLanes;
   int r = 0;
   for (; r + 2 * Vec::kLanes <= covered; r += 2 * Vec::kLanes) {
-    int f = 0;
-    for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, 2, Masked>(block, deltaTo, stride, errFrom, f, r);
-    for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, 2, Masked>(block, deltaTo, stride, errFrom, f, r);
+    PropagateGroupSources<Vec, 2, Masked>(block, deltaTo, stride, errFrom, r);
   }
-  if (r < covered) {
-    int f = 0;
-    for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
-    for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
-  }
+  if (r < covered) PropagateGroupSources<Vec, 1, Masked>(block, deltaTo, stride, errFrom, r);
   return covered;
 }
 

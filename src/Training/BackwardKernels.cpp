@@ -122,7 +122,8 @@ void GradientGroupRest(const TBlockView& block, const double* deltaTo, const dou
     for (int f = first; f < block.nFrom; ++f) {
       if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) continue;
       double& g = grad[static_cast<std::size_t>(t) * nFrom + static_cast<std::size_t>(f)];
-      for (int r = 0; r < rows; ++r) g = delta[r] * yRows[static_cast<std::size_t>(r) * nFrom + static_cast<std::size_t>(f)] + g;
+      const double* y = yRows + f;
+      for (int r = 0; r < rows; ++r) g = delta[r] * y[static_cast<std::size_t>(r) * nFrom] + g;
     }
   }
 }
