@@ -116,9 +116,21 @@ class TNetworkGradient {
   // outputs as Forward does.
   const double* AddPatternGradient(const double* input, const double* target, double* gradient);
 
+  // AddPatternGradient for |count| patterns (inputs[i] and targets[i]) in
+  // turn, with the same bits in |gradient|, pattern i's outputs written to
+  // outputs + i * NumOutputs() (TNetworkGradientBatch.cpp). The patterns
+  // pass through each block in groups, each weight loaded once per group,
+  // where every layer is a simple or gain layer; otherwise one by one. The
+  // layers' outputs are left unspecified.
+  void AddBatchGradient(const double* const* inputs, const double* const* targets, int count, double* gradient,
+                        double* outputs);
+
  private:
   void CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains);
   void Backward(const double* target, double* gradient);
+  bool GroupsApply() const;
+  void ForwardGroup(const double* const* inputs, int rows);
+  void BackwardGroup(const double* const* targets, int rows, double* gradient);
 
   TBasicNetwork& network_;
   TTrainingError error_;
@@ -143,6 +155,11 @@ class TNetworkGradient {
   };
   std::vector<std::vector<Incoming>> incoming_;
   std::vector<std::vector<long>> gainIndex_;
+  // Per layer, for a group of patterns (AddBatchGradient), neuron-major:
+  // net inputs, outputs, output errors and deltas; and one block's source
+  // outputs row-major.
+  std::vector<std::vector<double>> groupNet_, groupOut_, groupError_, groupDelta_;
+  std::vector<double> sourceRows_;
 };
 
 #endif  // NETFORGE_TRAINING_TNETWORKGRADIENT_H

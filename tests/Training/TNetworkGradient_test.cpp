@@ -178,6 +178,37 @@ TEST_P(GradientCheck, EqualsCentralDifferences) {
   EXPECT_EQ(model.Layout().gains.empty(), !c.trainGains);
 }
 
+// A batch of patterns through AddBatchGradient gives the gradient bits and
+// outputs of AddPatternGradient called pattern by pattern, for batch sizes
+// around the groups of 32 patterns (the rows cycle through the set, with
+// large inputs mixed in so that sigmoids saturate).
+TEST_P(GradientCheck, BatchEqualsPatternByPattern) {
+  const GradientCase& c = GetParam();
+  std::unique_ptr<TBasicNetwork> network = Build(c);
+  const TDerivativeTable derivatives;
+  TNetworkGradient model(*network, derivatives, c.error, c.trainGains);
+  const std::unique_ptr<Data> data = MakeData(model.NumInputs(), model.NumOutputs());
+  const std::size_t nOut = static_cast<std::size_t>(model.NumOutputs());
+  std::vector<double> loud(static_cast<std::size_t>(model.NumInputs()), -700.0);
+  for (int count : {1, 7, 32, 33, 70}) {
+    std::vector<const double*> inputs, targets;
+    for (int i = 0; i < count; ++i) {
+      inputs.push_back(i % 11 == 10 ? loud.data() : data->MbrDyaRtpInputs[i % 5]);
+      targets.push_back(data->MbrDyaRtpOutputs[(i + 2) % 5]);
+    }
+    std::vector<double> expected(model.Layout().size, 0.25), actual = expected;
+    std::vector<double> expectedOut(static_cast<std::size_t>(count) * nOut), actualOut(expectedOut.size());
+    for (int i = 0; i < count; ++i) {
+      const double* y = model.AddPatternGradient(inputs[static_cast<std::size_t>(i)],
+                                                 targets[static_cast<std::size_t>(i)], expected.data());
+      std::memcpy(&expectedOut[static_cast<std::size_t>(i) * nOut], y, nOut * sizeof(double));
+    }
+    model.AddBatchGradient(inputs.data(), targets.data(), count, actual.data(), actualOut.data());
+    EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(double)), 0) << count;
+    EXPECT_EQ(std::memcmp(expectedOut.data(), actualOut.data(), expectedOut.size() * sizeof(double)), 0) << count;
+  }
+}
+
 const TTrainingError kRms = TTrainingError::SumSquared;
 const TTrainingError kCe = TTrainingError::CrossEntropy;
 

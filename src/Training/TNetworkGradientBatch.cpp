@@ -1,0 +1,159 @@
+// TNetworkGradient::AddBatchGradient: the forward and backward passes of a
+// group of patterns at once.
+//
+// The group's values lie neuron-major (a neuron's values for the patterns of
+// the group side by side, kGroupRows apart), the layout of batch recall: the
+// forward pass runs each block's AccumulateNetInputBatch, the backward pass
+// the group loops of BackwardKernels, so each weight is loaded once per
+// group. Every pattern meets the operations of AddPatternGradient in their
+// order: layers and blocks in the same sequence, each gradient cell's terms
+// by pattern ascending (the patterns of one group, then of the next), each
+// pattern's errors and deltas from its own values only. Hence the same bits.
+#include <cstddef>
+#include <typeinfo>
+
+#include "NeuralNets/TBasicNetwork.h"
+#include "Training/BackwardKernels.h"
+#include "Training/TNetworkGradient.h"
+
+namespace {
+
+// Patterns per group: the values of a group of 512-neuron layers (four
+// arrays per layer) stay in the processor's second-level cache.
+constexpr int kGroupRows = 32;
+
+double* Column(std::vector<double>& group, int neuron) {
+  return group.data() + static_cast<std::size_t>(neuron) * kGroupRows;
+}
+
+}  // namespace
+
+// Whether every computed layer activates its neurons as the group pass does
+// (ActivateValues with the layer's common or each neuron's function).
+bool TNetworkGradient::GroupsApply() const {
+  for (int k = 0; k <= lastLayer_; ++k) {
+    if (k == network_.inLayer) continue;
+    const std::type_info& type = typeid(*network_.layers[k]);
+    if (type != typeid(TSimpleLayer) && type != typeid(TGainLayer)) return false;
+  }
+  return true;
+}
+
+void TNetworkGradient::AddBatchGradient(const double* const* inputs, const double* const* targets, int count,
+                                        double* gradient, double* outputs) {
+  const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
+  if (!GroupsApply()) {
+    for (int i = 0; i < count; ++i) {
+      const double* y = AddPatternGradient(inputs[i], targets[i], gradient);
+      for (std::size_t o = 0; o < nOut; ++o) outputs[static_cast<std::size_t>(i) * nOut + o] = y[o];
+    }
+    return;
+  }
+  if (groupNet_.empty()) {
+    for (auto* group : {&groupNet_, &groupOut_, &groupError_, &groupDelta_}) {
+      group->resize(static_cast<std::size_t>(lastLayer_) + 1);
+      for (int k = 0; k <= lastLayer_; ++k) {
+        (*group)[static_cast<std::size_t>(k)].assign(
+            static_cast<std::size_t>(network_.layers[k]->numNeurons) * kGroupRows, 0.0);
+      }
+    }
+  }
+  for (int first = 0; first < count; first += kGroupRows) {
+    const int rows = count - first < kGroupRows ? count - first : kGroupRows;
+    ForwardGroup(inputs + first, rows);
+    const std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
+    for (int r = 0; r < rows; ++r) {
+      for (std::size_t o = 0; o < nOut; ++o) {
+        outputs[static_cast<std::size_t>(first + r) * nOut + o] = y[o * kGroupRows + static_cast<std::size_t>(r)];
+      }
+    }
+    BackwardGroup(targets + first, rows, gradient);
+  }
+}
+
+void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
+  TBasicNetwork& net = network_;
+  for (int k = 0; k <= lastLayer_; ++k) {
+    TBasicLayer* layer = net.layers[k];
+    std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
+    if (k == net.inLayer) {
+      for (int i = 0; i < layer->numNeurons; ++i) {
+        for (int r = 0; r < rows; ++r) Column(out, i)[r] = inputs[r][i];
+      }
+      continue;
+    }
+    std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
+    for (double& value : netInput) value = 0.0;
+    for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) {
+      in.block->AccumulateNetInputBatch(groupOut_[static_cast<std::size_t>(in.fromLayer)].data(), rows, kGroupRows,
+                                        netInput.data());
+    }
+    out = netInput;
+    for (int i = 0; i < layer->numNeurons; ++i) {
+      TBasicNeuron* neuron = layer->GetNeuron(i);
+      const ActFunction fn = layer->commonFn != nullptr ? layer->commonFn : neuron->actFn;
+      ActivateValues(fn, neuron, Column(out, i), rows);
+    }
+  }
+}
+
+void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, double* gradient) {
+  TBasicNetwork& net = network_;
+  for (auto& errors : groupError_) {
+    for (double& value : errors) value = 0.0;
+  }
+  {
+    std::vector<double>& err = groupError_[static_cast<std::size_t>(lastLayer_)];
+    std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
+    for (int i = 0; i < numOutputs_; ++i) {
+      for (int r = 0; r < rows; ++r) Column(err, i)[r] = Column(y, i)[r] - targets[r][i];
+    }
+  }
+  for (int k = lastLayer_; k >= 0; --k) {
+    if (k == net.inLayer) continue;
+    const auto& gains = gainIndex_[static_cast<std::size_t>(k)];
+    TBasicLayer* layer = net.layers[k];
+    std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
+    std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
+    std::vector<double>& err = groupError_[static_cast<std::size_t>(k)];
+    std::vector<double>& delta = groupDelta_[static_cast<std::size_t>(k)];
+    const bool crossEntropyOutput = k == lastLayer_ && error_ == TTrainingError::CrossEntropy;
+    for (int i = 0; i < layer->numNeurons; ++i) {
+      const std::size_t s = static_cast<std::size_t>(i);
+      TBasicNeuron* neuron = layer->GetNeuron(i);
+      const TDerivativeTable::Entry* slope = slopes_[static_cast<std::size_t>(k)][s];
+      const double* e = Column(err, i);
+      const double* n = Column(netInput, i);
+      const double* y = Column(out, i);
+      double* d = Column(delta, i);
+      for (int r = 0; r < rows; ++r) {
+        if (crossEntropyOutput) {
+          const bool gain = slope->fn == SigmoidGainFunction;
+          d[r] = gain ? e[r] * static_cast<TGainNeuron*>(neuron)->gain : e[r];
+          if (gains[s] >= 0) gradient[gains[s]] += e[r] * n[r];
+          continue;
+        }
+        d[r] = e[r] * slope->byNet(neuron, n[r], y[r]);
+        if (gains[s] >= 0) gradient[gains[s]] += e[r] * slope->byGain(neuron, n[r], y[r]);
+      }
+    }
+    for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) {
+      const std::size_t from = static_cast<std::size_t>(in.fromLayer);
+      if (in.parameterBlock >= 0) {
+        const TParameterLayout::Block& block = layout_.blocks[static_cast<std::size_t>(in.parameterBlock)];
+        const std::size_t nFrom = static_cast<std::size_t>(in.view.nFrom);
+        sourceRows_.resize(nFrom * static_cast<std::size_t>(rows));
+        for (std::size_t f = 0; f < nFrom; ++f) {
+          const double* y = Column(groupOut_[from], static_cast<int>(f));
+          for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * nFrom + f] = y[r];
+        }
+        BackwardKernels::AccumulateGradientGroup(in.view, delta.data(), sourceRows_.data(), rows, kGroupRows,
+                                                 gradient + block.offset);
+      }
+      const bool errorNeeded = in.fromLayer != net.inLayer && (!incoming_[from].empty() || !layout_.gains.empty());
+      if (errorNeeded) {
+        BackwardKernels::PropagateErrorGroup(in.view, delta.data(), rows, kGroupRows, groupError_[from].data());
+      }
+    }
+  }
+}
