@@ -86,7 +86,7 @@ NF_BACKWARD int Gradient(const TBlockView& block, const double* deltaTo, const d
 //
 // The group's values lie neuron-major as in batch recall: deltaTo[t * stride
 // + r] is target t's delta for row r, errFrom[f * stride + r] source f's
-// error; yRows[r * nFrom + f] holds the source outputs row-major.
+// error; yRows[r][f] is source f's output for row r.
 
 // Sources [f, f + F) of the rows [r, r + V * kLanes): for every row the
 // targets ascending, as PropagateError takes them row by row.
@@ -148,14 +148,13 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
 // the connection exists and is trainable (elsewhere the old value is stored
 // back).
 template <class Vec, int K, bool Masked>
-NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, const double* yRows, int rows, int t,
-                                 int f, double* g) {
-  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, const double* const* yRows, int rows,
+                                 int t, int f, double* g) {
   typename Vec::Reg old[K], sum[K];
   for (int k = 0; k < K; ++k) sum[k] = old[k] = Vec::Load(g + f + k * Vec::kLanes);
   for (int r = 0; r < rows; ++r) {
     const typename Vec::Reg d = Vec::Broadcast(delta[r]);
-    const double* y = yRows + static_cast<std::size_t>(r) * nFrom + f;
+    const double* y = yRows[r] + f;
     for (int k = 0; k < K; ++k) sum[k] = Vec::Add(Vec::Mul(d, Vec::Load(y + k * Vec::kLanes)), sum[k]);
   }
   for (int k = 0; k < K; ++k) {
@@ -169,8 +168,8 @@ NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, c
 // grad[t][f] = deltaTo[t][r] * y[r][f] + grad[t][f] for the rows ascending,
 // for the sources whole registers hold; returns the sources covered.
 template <class Vec, bool Masked>
-NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
-                                  int stride, double* grad) {
+NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                                  int rows, int stride, double* grad) {
   constexpr int kRegisters = 4;
   const int end = block.nFrom - block.nFrom % Vec::kLanes;
   for (int t = 0; t < block.nTo; ++t) {
@@ -192,7 +191,7 @@ NF_BACKWARD int PropagateGroup(const TBlockView& block, const double* deltaTo, i
 }
 
 template <class Vec>
-NF_BACKWARD int GradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+NF_BACKWARD int GradientGroup(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                               int stride, double* grad) {
   return block.flagRows == nullptr ? GradientGroupRows<Vec, false>(block, deltaTo, yRows, rows, stride, grad)
                                    : GradientGroupRows<Vec, true>(block, deltaTo, yRows, rows, stride, grad);

@@ -114,7 +114,7 @@ void PropagateGroupRest(Isa isa, const TBlockView& block, const double* deltaTo,
 
 // The sources [first, nFrom) of every target, each cell over the rows
 // ascending.
-void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* yRows, int rows, int stride,
+void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows, int stride,
                        double* grad, int first) {
   const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
   for (int t = 0; t < block.nTo; ++t) {
@@ -122,8 +122,7 @@ void GradientGroupRest(const TBlockView& block, const double* deltaTo, const dou
     for (int f = first; f < block.nFrom; ++f) {
       if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) continue;
       double& g = grad[static_cast<std::size_t>(t) * nFrom + static_cast<std::size_t>(f)];
-      const double* y = yRows + f;
-      for (int r = 0; r < rows; ++r) g = delta[r] * y[static_cast<std::size_t>(r) * nFrom] + g;
+      for (int r = 0; r < rows; ++r) g = delta[r] * yRows[r][f] + g;
     }
   }
 }
@@ -143,7 +142,7 @@ int PropagateGroupVectors(Isa isa, const TBlockView& block, const double* deltaT
   }
 }
 
-int GradientGroupVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+int GradientGroupVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                          int stride, double* grad) {
   switch (isa) {
 #if defined(__SSE2__)
@@ -168,7 +167,7 @@ void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo
   PropagateGroupRest(isa, block, deltaTo, rows, stride, errFrom, done);
 }
 
-void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                              int stride, double* grad) {
   NF_ASSERT(NetInputKernels::Supported(isa));
   NF_ASSERT(rows<=stride);
@@ -180,7 +179,7 @@ void PropagateErrorGroup(const TBlockView& block, const double* deltaTo, int row
   PropagateErrorGroup(NetInputKernels::Best(), block, deltaTo, rows, stride, errFrom);
 }
 
-void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                              int stride, double* grad) {
   AccumulateGradientGroup(NetInputKernels::Best(), block, deltaTo, yRows, rows, stride, grad);
 }

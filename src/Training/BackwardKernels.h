@@ -36,16 +36,16 @@ void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo,
 // Groups of rows at once (training's batches), each weight loaded once per
 // group: |rows| rows (rows <= stride) whose deltas and source errors lie
 // neuron-major as in batch recall, deltaTo[t * stride + r] and
-// errFrom[f * stride + r], and whose source outputs lie row-major,
-// yRows[r * nFrom + f]. PropagateErrorGroup gives every row what
+// errFrom[f * stride + r], and whose source outputs are given row by row,
+// yRows[r][f]. PropagateErrorGroup gives every row what
 // PropagateError gives it; AccumulateGradientGroup gives |grad| the bits of
 // AccumulateGradient called for rows 0, 1, ... in turn.
 void PropagateErrorGroup(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
-void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                              int stride, double* grad);
 void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
                          double* errFrom);
-void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                              int stride, double* grad);
 
 // The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
@@ -56,7 +56,7 @@ int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo, const
 // The group loops cover the rows [0, returned value) of every source, or
 // the sources [0, returned value) of every row and target.
 int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
-int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, const double* yRows, int rows,
+int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                                 int stride, double* grad);
 
 }  // namespace BackwardKernels

@@ -71,7 +71,7 @@ __attribute__((target("avx2"))) int PropagateErrorGroupAvx2(const TBlockView& bl
 }
 
 __attribute__((target("avx2"))) int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo,
-                                                                const double* yRows, int rows, int stride,
+                                                                const double* const* yRows, int rows, int stride,
                                                                 double* grad) {
   return avx2::GradientGroup<avx2::Vec>(block, deltaTo, yRows, rows, stride, grad);
 }

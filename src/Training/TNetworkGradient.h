@@ -131,6 +131,7 @@ class TNetworkGradient {
   bool GroupsApply() const;
   void ForwardGroup(const double* const* inputs, int rows);
   void BackwardGroup(const double* const* targets, int rows, double* gradient);
+  const double* const* SourceRows(int k, int rows);
 
   TBasicNetwork& network_;
   TTrainingError error_;
@@ -157,9 +158,11 @@ class TNetworkGradient {
   std::vector<std::vector<long>> gainIndex_;
   // Per layer, for a group of patterns (AddBatchGradient), neuron-major:
   // net inputs, outputs, output errors and deltas; and one block's source
-  // outputs row-major.
+  // outputs row by row (SourceRows).
   std::vector<std::vector<double>> groupNet_, groupOut_, groupError_, groupDelta_;
+  const double* const* groupInputs_ = nullptr;  // the group's input rows, during one AddBatchGradient
   std::vector<double> sourceRows_;
+  std::vector<const double*> sourceRowPointers_;
 };
 
 #endif  // NETFORGE_TRAINING_TNETWORKGRADIENT_H

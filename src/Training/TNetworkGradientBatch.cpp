@@ -77,9 +77,10 @@ void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
     TBasicLayer* layer = net.layers[k];
     std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
     if (k == net.inLayer) {
-      for (int i = 0; i < layer->numNeurons; ++i) {
-        for (int r = 0; r < rows; ++r) Column(out, i)[r] = inputs[r][i];
+      for (int r = 0; r < rows; ++r) {
+        for (int i = 0; i < layer->numNeurons; ++i) Column(out, i)[r] = inputs[r][i];
       }
+      groupInputs_ = inputs;
       continue;
     }
     std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
@@ -95,6 +96,24 @@ void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
       ActivateValues(fn, neuron, Column(out, i), rows);
     }
   }
+}
+
+// The outputs of layer |k| for the group's rows, row by row: the input rows
+// themselves for the input layer, a row-major copy for any other.
+const double* const* TNetworkGradient::SourceRows(int k, int rows) {
+  sourceRowPointers_.resize(static_cast<std::size_t>(rows));
+  if (k == network_.inLayer) {
+    for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = groupInputs_[r];
+    return sourceRowPointers_.data();
+  }
+  const std::size_t n = static_cast<std::size_t>(network_.layers[k]->numNeurons);
+  sourceRows_.resize(n * static_cast<std::size_t>(rows));
+  for (std::size_t f = 0; f < n; ++f) {
+    const double* y = Column(groupOut_[static_cast<std::size_t>(k)], static_cast<int>(f));
+    for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * n + f] = y[r];
+  }
+  for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = sourceRows_.data() + r * n;
+  return sourceRowPointers_.data();
 }
 
 void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, double* gradient) {
@@ -141,14 +160,8 @@ void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, dou
       const std::size_t from = static_cast<std::size_t>(in.fromLayer);
       if (in.parameterBlock >= 0) {
         const TParameterLayout::Block& block = layout_.blocks[static_cast<std::size_t>(in.parameterBlock)];
-        const std::size_t nFrom = static_cast<std::size_t>(in.view.nFrom);
-        sourceRows_.resize(nFrom * static_cast<std::size_t>(rows));
-        for (std::size_t f = 0; f < nFrom; ++f) {
-          const double* y = Column(groupOut_[from], static_cast<int>(f));
-          for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * nFrom + f] = y[r];
-        }
-        BackwardKernels::AccumulateGradientGroup(in.view, delta.data(), sourceRows_.data(), rows, kGroupRows,
-                                                 gradient + block.offset);
+        BackwardKernels::AccumulateGradientGroup(in.view, delta.data(), SourceRows(in.fromLayer, rows), rows,
+                                                 kGroupRows, gradient + block.offset);
       }
       const bool errorNeeded = in.fromLayer != net.inLayer && (!incoming_[from].empty() || !layout_.gains.empty());
       if (errorNeeded) {

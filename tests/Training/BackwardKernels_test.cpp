@@ -123,7 +123,9 @@ std::vector<double> Column(const std::vector<double>& group, int n, int stride, 
 // The group loops against the plain loops called row by row.
 void ExpectGroupKernelsEqualPlainLoops(Matrix& m, int rows, int stride, ValueSource& values) {
   const std::vector<double> delta = Values(values, m.nTo * stride);
-  const std::vector<double> yRows = Values(values, m.nFrom * rows);
+  const std::vector<double> y = Values(values, m.nFrom * rows);
+  std::vector<const double*> yRows;
+  for (int r = 0; r < rows; ++r) yRows.push_back(y.data() + static_cast<std::size_t>(r) * m.nFrom);
   const std::vector<double> errStart = Values(values, m.nFrom * stride);
   const std::vector<double> gradStart = Values(values, m.nFrom * m.nTo);
   for (bool withFlags : {false, true}) {
@@ -135,8 +137,7 @@ void ExpectGroupKernelsEqualPlainLoops(Matrix& m, int rows, int stride, ValueSou
       std::vector<double> e = Column(err, m.nFrom, stride, r);
       BlockBackward::PropagateError(v.view, d.data(), e.data());
       for (int f = 0; f < m.nFrom; ++f) err[static_cast<std::size_t>(f) * stride + r] = e[static_cast<std::size_t>(f)];
-      BlockBackward::AccumulateGradient(v.view, d.data(), yRows.data() + static_cast<std::size_t>(r) * m.nFrom,
-                                        grad.data());
+      BlockBackward::AccumulateGradient(v.view, d.data(), yRows[static_cast<std::size_t>(r)], grad.data());
     }
     for (const NetInputKernels::Isa isa : Implementations()) {
       std::vector<double> actual = errStart;
