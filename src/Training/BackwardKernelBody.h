@@ -119,27 +119,27 @@ NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* delta
   }
 }
 
-// Every source for the rows [r, r + V * kLanes): four at a time, then one.
-template <class Vec, int V, bool Masked>
-NF_BACKWARD void PropagateGroupSources(const TBlockView& block, const double* deltaTo, int stride, double* errFrom,
-                                       int r) {
-  constexpr int kF = 4;
-  int f = 0;
-  for (; f + kF <= block.nFrom; f += kF) PropagateGroupTile<Vec, kF, V, Masked>(block, deltaTo, stride, errFrom, f, r);
-  for (; f < block.nFrom; ++f) PropagateGroupTile<Vec, 1, V, Masked>(block, deltaTo, stride, errFrom, f, r);
-}
-
-// Tiles of two registers of rows, then one; returns the rows covered (a
-// multiple of kLanes), every source of them.
+// Tiles of eight sources (a cache line of each weight row) for every
+// register of rows, then single sources; the tiles of sources are the outer
+// loop, so that their weights stay in the cache while every row of the group
+// passes. Returns the rows covered (a multiple of kLanes), every source of
+// them.
 template <class Vec, bool Masked>
 NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaTo, int rows, int stride,
                                    double* errFrom) {
+  constexpr int kF = 8;
   const int covered = rows - rows % Vec::kLanes;
-  int r = 0;
-  for (; r + 2 * Vec::kLanes <= covered; r += 2 * Vec::kLanes) {
-    PropagateGroupSources<Vec, 2, Masked>(block, deltaTo, stride, errFrom, r);
+  int f = 0;
+  for (; f + kF <= block.nFrom; f += kF) {
+    for (int r = 0; r < covered; r += Vec::kLanes) {
+      PropagateGroupTile<Vec, kF, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
+    }
   }
-  if (r < covered) PropagateGroupSources<Vec, 1, Masked>(block, deltaTo, stride, errFrom, r);
+  for (; f < block.nFrom; ++f) {
+    for (int r = 0; r < covered; r += Vec::kLanes) {
+      PropagateGroupTile<Vec, 1, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
+    }
+  }
   return covered;
 }
 

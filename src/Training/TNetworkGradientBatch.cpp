@@ -107,12 +107,15 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
     return sourceRowPointers_.data();
   }
   const std::size_t n = static_cast<std::size_t>(network_.layers[k]->numNeurons);
-  sourceRows_.resize(n * static_cast<std::size_t>(rows));
+  // Rows a cache line more apart than their length, so that rows of a
+  // power-of-two length do not all fall into the same sets of the cache.
+  const std::size_t pitch = n + 8;
+  sourceRows_.resize(pitch * static_cast<std::size_t>(rows));
   for (std::size_t f = 0; f < n; ++f) {
     const double* y = Column(groupOut_[static_cast<std::size_t>(k)], static_cast<int>(f));
-    for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * n + f] = y[r];
+    for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * pitch + f] = y[r];
   }
-  for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = sourceRows_.data() + r * n;
+  for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = sourceRows_.data() + r * pitch;
   return sourceRowPointers_.data();
 }
 
