@@ -167,8 +167,8 @@ void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo
   PropagateGroupRest(isa, block, deltaTo, rows, stride, errFrom, done);
 }
 
-void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
-                             int stride, double* grad) {
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                             int rows, int stride, double* grad) {
   NF_ASSERT(NetInputKernels::Supported(isa));
   NF_ASSERT(rows<=stride);
   const int done = GradientGroupVectors(isa, block, deltaTo, yRows, rows, stride, grad);

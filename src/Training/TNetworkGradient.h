@@ -124,11 +124,16 @@ class TNetworkGradient {
   // layers' outputs are left unspecified.
   void AddBatchGradient(const double* const* inputs, const double* const* targets, int count, double* gradient,
                         double* outputs);
+  // Forward for |count| patterns, pattern i's outputs written to outputs + i
+  // * NumOutputs(), in groups as AddBatchGradient passes them.
+  void ForwardBatch(const double* const* inputs, int count, double* outputs);
 
  private:
   void CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains);
   void Backward(const double* target, double* gradient);
   bool GroupsApply() const;
+  void AllocateGroups();
+  void CopyGroupOutputs(int first, int rows, double* outputs);
   void ForwardGroup(const double* const* inputs, int rows);
   void BackwardGroup(const double* const* targets, int rows, double* gradient);
   const double* const* SourceRows(int k, int rows);

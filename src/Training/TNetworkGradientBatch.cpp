@@ -39,6 +39,28 @@ bool TNetworkGradient::GroupsApply() const {
   return true;
 }
 
+void TNetworkGradient::AllocateGroups() {
+  if (!groupNet_.empty()) return;
+  for (auto* group : {&groupNet_, &groupOut_, &groupError_, &groupDelta_}) {
+    group->resize(static_cast<std::size_t>(lastLayer_) + 1);
+    for (int k = 0; k <= lastLayer_; ++k) {
+      const std::size_t n = static_cast<std::size_t>(network_.layers[k]->numNeurons);
+      (*group)[static_cast<std::size_t>(k)].assign(n * kGroupRows, 0.0);
+    }
+  }
+}
+
+// The outputs of the group's |rows| patterns, from pattern |first| on.
+void TNetworkGradient::CopyGroupOutputs(int first, int rows, double* outputs) {
+  const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
+  const std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
+  for (int r = 0; r < rows; ++r) {
+    for (std::size_t o = 0; o < nOut; ++o) {
+      outputs[static_cast<std::size_t>(first + r) * nOut + o] = y[o * kGroupRows + static_cast<std::size_t>(r)];
+    }
+  }
+}
+
 void TNetworkGradient::AddBatchGradient(const double* const* inputs, const double* const* targets, int count,
                                         double* gradient, double* outputs) {
   const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
@@ -49,25 +71,29 @@ void TNetworkGradient::AddBatchGradient(const double* const* inputs, const doubl
     }
     return;
   }
-  if (groupNet_.empty()) {
-    for (auto* group : {&groupNet_, &groupOut_, &groupError_, &groupDelta_}) {
-      group->resize(static_cast<std::size_t>(lastLayer_) + 1);
-      for (int k = 0; k <= lastLayer_; ++k) {
-        (*group)[static_cast<std::size_t>(k)].assign(
-            static_cast<std::size_t>(network_.layers[k]->numNeurons) * kGroupRows, 0.0);
-      }
-    }
-  }
+  AllocateGroups();
   for (int first = 0; first < count; first += kGroupRows) {
     const int rows = count - first < kGroupRows ? count - first : kGroupRows;
     ForwardGroup(inputs + first, rows);
-    const std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
-    for (int r = 0; r < rows; ++r) {
-      for (std::size_t o = 0; o < nOut; ++o) {
-        outputs[static_cast<std::size_t>(first + r) * nOut + o] = y[o * kGroupRows + static_cast<std::size_t>(r)];
-      }
-    }
+    CopyGroupOutputs(first, rows, outputs);
     BackwardGroup(targets + first, rows, gradient);
+  }
+}
+
+void TNetworkGradient::ForwardBatch(const double* const* inputs, int count, double* outputs) {
+  const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
+  if (!GroupsApply()) {
+    for (int i = 0; i < count; ++i) {
+      const double* y = Forward(inputs[i]);
+      for (std::size_t o = 0; o < nOut; ++o) outputs[static_cast<std::size_t>(i) * nOut + o] = y[o];
+    }
+    return;
+  }
+  AllocateGroups();
+  for (int first = 0; first < count; first += kGroupRows) {
+    const int rows = count - first < kGroupRows ? count - first : kGroupRows;
+    ForwardGroup(inputs + first, rows);
+    CopyGroupOutputs(first, rows, outputs);
   }
 }
 

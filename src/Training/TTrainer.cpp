@@ -94,9 +94,21 @@ double PenaltyValue(TBasicNetwork& network, const TKQstructure* penalty) {
   return TErrorObj::Penalty(static_cast<int>(weights.size()), weights.data(), penalty);
 }
 
+// Forward passes in batches (ForwardBatch, the bits of Forward row by row).
 double MeasureForward(TNetworkGradient& model, const TTrainingSet& set, TTrainingError error) {
+  constexpr int kRows = 256;
+  const std::size_t nOut = static_cast<std::size_t>(model.NumOutputs());
   Measure measure(error, model.NumOutputs());
-  for (int r = 0; r < set.Rows(); ++r) measure.Add(set.Targets(r), model.Forward(set.Inputs(r)));
+  std::vector<const double*> inputs(kRows);
+  std::vector<double> outputs(kRows * nOut);
+  for (int first = 0; first < set.Rows(); first += kRows) {
+    const int rows = std::min(kRows, set.Rows() - first);
+    for (int r = 0; r < rows; ++r) inputs[static_cast<std::size_t>(r)] = set.Inputs(first + r);
+    model.ForwardBatch(inputs.data(), rows, outputs.data());
+    for (int r = 0; r < rows; ++r) {
+      measure.Add(set.Targets(first + r), outputs.data() + static_cast<std::size_t>(r) * nOut);
+    }
+  }
   return measure.Figure();
 }
 

@@ -1,6 +1,7 @@
 // The gradient of the training error against central finite differences, for
 // every kind of network, activation function, error function and penalty the
 // trainer takes: one parametrised check.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -178,8 +179,8 @@ TEST_P(GradientCheck, EqualsCentralDifferences) {
   EXPECT_EQ(model.Layout().gains.empty(), !c.trainGains);
 }
 
-// A batch of patterns through AddBatchGradient gives the gradient bits and
-// outputs of AddPatternGradient called pattern by pattern, for batch sizes
+// A batch of patterns through AddBatchGradient (and ForwardBatch) gives the
+// gradient bits and outputs of AddPatternGradient called pattern by pattern, for batch sizes
 // around the groups of 32 patterns (the rows cycle through the set, with
 // large inputs mixed in so that sigmoids saturate).
 TEST_P(GradientCheck, BatchEqualsPatternByPattern) {
@@ -205,6 +206,9 @@ TEST_P(GradientCheck, BatchEqualsPatternByPattern) {
     }
     model.AddBatchGradient(inputs.data(), targets.data(), count, actual.data(), actualOut.data());
     EXPECT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(double)), 0) << count;
+    EXPECT_EQ(std::memcmp(expectedOut.data(), actualOut.data(), expectedOut.size() * sizeof(double)), 0) << count;
+    std::fill(actualOut.begin(), actualOut.end(), 0.0);
+    model.ForwardBatch(inputs.data(), count, actualOut.data());
     EXPECT_EQ(std::memcmp(expectedOut.data(), actualOut.data(), expectedOut.size() * sizeof(double)), 0) << count;
   }
 }
