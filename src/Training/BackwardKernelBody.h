@@ -88,11 +88,26 @@ NF_BACKWARD int Gradient(const TBlockView& block, const double* deltaTo, const d
 // + r] is target t's delta for row r, errFrom[f * stride + r] source f's
 // error; yRows[r][f] is source f's output for row r.
 
+// Whether the F flag bytes at |flags| all hold FMaskExists.
+template <int F>
+inline bool AllExist(const unsigned char* flags) {
+  if constexpr (F == 8) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, flags, sizeof bytes);
+    return (bytes & (0x0101010101010101ULL * FMaskExists)) == 0x0101010101010101ULL * FMaskExists;
+  } else {
+    for (int i = 0; i < F; ++i) {
+      if (!(flags[i] & FMaskExists)) return false;
+    }
+    return true;
+  }
+}
+
 // Sources [f, f + F) of the rows [r, r + V * kLanes): for every row the
 // targets ascending, as PropagateError takes them row by row.
 template <class Vec, int F, int V, bool Masked>
-NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* deltaTo, int stride, double* errFrom,
-                                    int f, int r) {
+NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* panel, const unsigned char* flagPanel,
+                                    const double* deltaTo, int stride, double* errFrom, int f, int r) {
   const std::size_t step = static_cast<std::size_t>(stride);
   typename Vec::Reg err[F][V];
   for (int i = 0; i < F; ++i) {
@@ -101,21 +116,51 @@ NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* delta
   for (int t = 0; t < block.nTo; ++t) {
     typename Vec::Reg delta[V];
     for (int v = 0; v < V; ++v) delta[v] = Vec::Load(deltaTo + t * step + r + v * Vec::kLanes);
-    const double* w = block.rows[t] + f;
+    const double* w = panel + static_cast<std::size_t>(t) * F;
+    const unsigned char* flags = Masked ? flagPanel + static_cast<std::size_t>(t) * F : nullptr;
+    // Masks only where one of the F connections into target t is missing.
+    if (!Masked || AllExist<F>(flags)) {
+      for (int i = 0; i < F; ++i) {
+        const typename Vec::Reg weight = Vec::Broadcast(w[i]);
+        for (int v = 0; v < V; ++v) err[i][v] = Vec::Add(Vec::Mul(weight, delta[v]), err[i][v]);
+      }
+      continue;
+    }
     for (int i = 0; i < F; ++i) {
       const typename Vec::Reg weight = Vec::Broadcast(w[i]);
+      const typename Vec::Reg mask = Vec::FlagMask(flags[i], FMaskExists);
       for (int v = 0; v < V; ++v) {
-        const typename Vec::Reg sum = Vec::Add(Vec::Mul(weight, delta[v]), err[i][v]);
-        if constexpr (Masked) {
-          err[i][v] = Vec::Select(Vec::FlagMask(block.flagRows[t][f + i], FMaskExists), sum, err[i][v]);
-        } else {
-          err[i][v] = sum;
-        }
+        err[i][v] = Vec::Select(mask, Vec::Add(Vec::Mul(weight, delta[v]), err[i][v]), err[i][v]);
       }
     }
   }
   for (int i = 0; i < F; ++i) {
     for (int v = 0; v < V; ++v) Vec::Store(errFrom + (f + i) * step + r + v * Vec::kLanes, err[i][v]);
+  }
+}
+
+// The weights (and flags) of the sources [f, f + F) of every target, target
+// by target: the tile reads them in one stream, where the rows of a matrix
+// whose length is a power of two would all compete for the same sets of
+// the cache.
+template <int F>
+inline void PackColumns(const TBlockView& block, int f, double* panel, unsigned char* flagPanel) {
+  for (int t = 0; t < block.nTo; ++t) {
+    for (int i = 0; i < F; ++i) *panel++ = block.rows[t][f + i];
+    if (block.flagRows != nullptr) {
+      for (int i = 0; i < F; ++i) *flagPanel++ = block.flagRows[t][f + i];
+    }
+  }
+}
+
+// Sources [f, f + F) for every register of rows.
+template <class Vec, int F, bool Masked>
+NF_BACKWARD void PropagateGroupColumns(const TBlockView& block, const double* deltaTo, int covered, int stride,
+                                       double* errFrom, int f, std::vector<double>& panel,
+                                       std::vector<unsigned char>& flagPanel) {
+  PackColumns<F>(block, f, panel.data(), flagPanel.data());
+  for (int r = 0; r < covered; r += Vec::kLanes) {
+    PropagateGroupTile<Vec, F, 1, Masked>(block, panel.data(), flagPanel.data(), deltaTo, stride, errFrom, f, r);
   }
 }
 
@@ -129,16 +174,15 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
                                    double* errFrom) {
   constexpr int kF = 8;
   const int covered = rows - rows % Vec::kLanes;
+  if (covered == 0) return 0;
+  std::vector<double> panel(static_cast<std::size_t>(block.nTo) * kF);
+  std::vector<unsigned char> flagPanel(Masked ? panel.size() : 0);
   int f = 0;
   for (; f + kF <= block.nFrom; f += kF) {
-    for (int r = 0; r < covered; r += Vec::kLanes) {
-      PropagateGroupTile<Vec, kF, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
-    }
+    PropagateGroupColumns<Vec, kF, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
   }
   for (; f < block.nFrom; ++f) {
-    for (int r = 0; r < covered; r += Vec::kLanes) {
-      PropagateGroupTile<Vec, 1, 1, Masked>(block, deltaTo, stride, errFrom, f, r);
-    }
+    PropagateGroupColumns<Vec, 1, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
   }
   return covered;
 }

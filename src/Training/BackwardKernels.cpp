@@ -1,6 +1,8 @@
 #include "Training/BackwardKernels.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Common/Assert.h"

@@ -45,8 +45,8 @@ void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, con
                              int stride, double* grad);
 void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
                          double* errFrom);
-void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
-                             int stride, double* grad);
+void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                             int rows, int stride, double* grad);
 
 // The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
 // Each handles the sources [0, returned value) of every row, a multiple of
