@@ -65,10 +65,12 @@ double& TParameterLayout::GainValue(const Gain& g) { return g.neuron->gain; }
 TNetworkGradient::TNetworkGradient(TBasicNetwork& network, const TDerivativeTable& derivatives,
                                    TTrainingError error, bool trainGains)
     : network_(network), error_(error) {
-  CheckAndLayOut(derivatives, trainGains);
+  CheckBlocks();
+  CheckNeurons(derivatives);
+  LayOut(trainGains);
 }
 
-void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains) {
+void TNetworkGradient::CheckBlocks() {
   TBasicNetwork& net = network_;
   const int n = net.numLayers;
   if (n < 2 || net.inLayer < 0 || net.inLayer >= n || net.outLayer < 0 || net.outLayer >= n) {
@@ -77,7 +79,7 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
   if (net.outLayer <= net.inLayer) Refuse("the output layer does not lie above the input layer: nothing to train");
   lastLayer_ = net.outLayer;
 
-  // Blocks: only forward blocks of the two weight-carrying classes.
+  // Only forward blocks of the two weight-carrying classes.
   for (int from = 0; from < n; ++from) {
     for (int to = 0; to < n; ++to) {
       TBasicConnections* block = net.priv_conns_index[to][from];
@@ -96,12 +98,14 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
     }
   }
 
-  // Layers and neurons.
+}
+
+void TNetworkGradient::CheckNeurons(const TDerivativeTable& derivatives) {
+  TBasicNetwork& net = network_;
   if (dynamic_cast<TSimpleInputLayer*>(net.layers[net.inLayer]) == nullptr) {
     Refuse("the input layer " + Number(net.inLayer) + " is not an input-type layer");
   }
   slopes_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
-  gainIndex_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   for (int k = 0; k <= lastLayer_; ++k) {
     TBasicLayer* layer = net.layers[k];
     if (k == net.inLayer) continue;
@@ -129,8 +133,13 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
       slopes.push_back(entry);
     }
   }
+}
 
+void TNetworkGradient::LayOut(bool trainGains) {
+  TBasicNetwork& net = network_;
+  const int n = net.numLayers;
   // Parameter blocks in block order, then the gains.
+  gainIndex_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   incoming_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   for (int from = 0; from < n; ++from) {
     for (int to = from + 1; to <= lastLayer_; ++to) {

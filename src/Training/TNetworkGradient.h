@@ -117,7 +117,11 @@ class TNetworkGradient {
   const double* AddPatternGradient(const double* input, const double* target, double* gradient);
 
  private:
-  void CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains);
+  // The checks of the constructor, then the layout of the parameters and
+  // of the per-layer buffers.
+  void CheckBlocks();
+  void CheckNeurons(const TDerivativeTable& derivatives);
+  void LayOut(bool trainGains);
   void Backward(const double* target, double* gradient);
 
   TBasicNetwork& network_;
