@@ -33,6 +33,14 @@ std::string FunctionName(const TBasicNetwork& network, ActFunction fn) {
   return "(unregistered)";
 }
 
+bool AllTrainable(const unsigned char* flags, std::size_t cells) {
+  if (flags == nullptr) return true;
+  for (std::size_t i = 0; i < cells; ++i) {
+    if ((flags[i] & FMaskAll) != FMaskAll) return false;
+  }
+  return true;
+}
+
 bool IsGainFunction(ActFunction fn) {
   return fn == LinearGainFunction || fn == SigmoidGainFunction || fn == TanhGainFunction;
 }
@@ -151,6 +159,11 @@ void TNetworkGradient::LayOut(bool trainGains) {
       ViewOf(block, in.view, weights, flags);
       in.view.nFrom = net.layers[from]->numNeurons;
       in.view.nTo = net.layers[to]->numNeurons;
+      // A block whose connections all exist and are trainable (the usual
+      // case) takes the inner loops without flag tests; the bits are the same.
+      if (AllTrainable(flags, static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo))) {
+        in.view.flagRows = nullptr;
+      }
       if (to != net.inLayer) {
         const std::size_t cells = static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo);
         in.parameterBlock = static_cast<int>(layout_.blocks.size());
