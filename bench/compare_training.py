@@ -78,9 +78,9 @@ def training_file(folder, name, work):
 
 
 def build_fann_train(work):
-    out = os.path.join(work, "fann_train")
+    out = os.path.join(work, "fann_epochs")
     cc = os.environ.get("CC", "gcc")
-    subprocess.check_call([cc, "-O2", "-ffp-contract=off", "fann_train.c", "-ldoublefann", "-lm", "-o", out],
+    subprocess.check_call([cc, "-O2", "-ffp-contract=off", "fann_epochs.c", "-ldoublefann", "-lm", "-o", out],
                           cwd=PEERS)
     return out
 
@@ -114,14 +114,14 @@ def report(cases, rounds):
         if "fann%d" % i in c:
             fann = median(c["fann%d" % i].values)
             cells[2] = fmt(c["fann%d" % i].values, 2)
-            ratios.append("%.2f× faster than FANN" % (fann / nf))
+            ratios.append("%.2f× FANN's speed" % (fann / nf))
             if fann_target:
                 wanted = "≥ %g× faster than FANN" % fann_target
                 targets.append(wanted + ": " + ("yes" if fann >= fann_target * nf else "no"))
         if torch_alg:
             torch = median(c["torch%d" % i].values)
             cells[3] = fmt(c["torch%d" % i].values, 2)
-            ratios.append("%.2f× faster than PyTorch" % (torch / nf))
+            ratios.append("%.2f× PyTorch's speed" % (torch / nf))
             if torch_target >= 1:
                 wanted = "≥ %g× faster than PyTorch" % torch_target
                 targets.append(wanted + ": " + ("yes" if torch >= torch_target * nf else "no"))

@@ -142,6 +142,96 @@ TTrainer::TTrainer(const TTrainingOptions& options) : options_(options) {
   penalty_ = TPenaltyTerm(options_.penalty.get());
 }
 
+namespace {
+
+// What one training run works with, made once the checks have passed.
+struct Run {
+  TBasicNetwork& network;
+  TNetworkGradient& model;
+  const TTrainingSet& trainSet;
+  const TTrainingOptions& options;
+  const TPenaltyTerm& penalty;
+  std::unique_ptr<TUpdateRule> rule;
+  int rowsPerStep;
+  bool shuffles;
+  std::vector<double> gradient;
+  std::vector<const double*> stepInputs, stepTargets;  // one step's rows
+  std::vector<double> stepOutputs;
+  std::vector<std::int32_t> order;
+  TTrainingRandom random;
+  Measure measure;
+
+  Run(TBasicNetwork& network, TNetworkGradient& model, const TTrainingSet& trainSet, const TTrainingOptions& options,
+      const TPenaltyTerm& penalty)
+      : network(network),
+        model(model),
+        trainSet(trainSet),
+        options(options),
+        penalty(penalty),
+        rule(MakeUpdateRule(options, model.Layout().size)),
+        rowsPerStep(rule->RowsPerStep() == 0 ? trainSet.Rows() : std::min(rule->RowsPerStep(), trainSet.Rows())),
+        shuffles(options.shuffle && rowsPerStep < trainSet.Rows()),
+        gradient(model.Layout().size, 0.0),
+        order(static_cast<std::size_t>(trainSet.Rows())),
+        random(options.seed),
+        measure(options.error, model.NumOutputs()) {
+    std::iota(order.begin(), order.end(), 0);
+  }
+
+  // One epoch: the rows in steps of rowsPerStep, each step's gradient (with
+  // the penalty's share) handed to the rule. Returns the training error.
+  double Epoch() {
+    const int rows = trainSet.Rows();
+    const double penaltyScale = PenaltyScale(options.error);
+    if (shuffles) random.Shuffle(order);
+    measure.Reset();
+    for (int first = 0; first < rows; first += rowsPerStep) {
+      const int last = std::min(rows, first + rowsPerStep);
+      std::fill(gradient.begin(), gradient.end(), 0.0);
+      if (last - first == 1) {
+        const int r = order[static_cast<std::size_t>(first)];
+        measure.Add(trainSet.Targets(r), model.AddPatternGradient(trainSet.Inputs(r), trainSet.Targets(r), gradient.data()));
+      } else {
+        AddStepGradient(first, last);
+      }
+      AddPenaltyGradient(model.Layout(), penalty, penaltyScale * (last - first) / rows, gradient.data());
+      double error = 0.0;
+      if (rule->NeedsError()) error = measure.Objective() + penaltyScale * PenaltyValue(network, options.penalty.get());
+      rule->Step(model.Layout(), gradient.data(), last - first, error);
+    }
+    return measure.Figure();
+  }
+
+  // The rows [first, last) of the order through each block together: the
+  // same bits as row by row (AddBatchGradient), each weight loaded once per
+  // group of rows.
+  void AddStepGradient(int first, int last) {
+    const std::size_t nOut = static_cast<std::size_t>(model.NumOutputs());
+    stepInputs.clear();
+    stepTargets.clear();
+    for (int i = first; i < last; ++i) {
+      const int r = order[static_cast<std::size_t>(i)];
+      stepInputs.push_back(trainSet.Inputs(r));
+      stepTargets.push_back(trainSet.Targets(r));
+    }
+    stepOutputs.resize(static_cast<std::size_t>(last - first) * nOut);
+    model.AddBatchGradient(stepInputs.data(), stepTargets.data(), last - first, gradient.data(), stepOutputs.data());
+    for (std::size_t i = 0; i < stepTargets.size(); ++i) measure.Add(stepTargets[i], stepOutputs.data() + i * nOut);
+  }
+};
+
+// Why training stops after |report|'s epoch, if it does.
+std::optional<TStopReason> StopAfter(const TTrainingOptions& o, const TEpochReport& report, int sinceBest,
+                                     bool callbackStops, bool stopRequested) {
+  if (callbackStops) return TStopReason::Callback;
+  if (stopRequested) return TStopReason::Interrupted;
+  if (o.targetError > 0.0 && report.trainingError <= o.targetError) return TStopReason::TargetError;
+  if (report.hasValidation && o.patience > 0 && sinceBest >= o.patience) return TStopReason::Patience;
+  return std::nullopt;
+}
+
+}  // namespace
+
 TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, const Data* validation,
                                 const EpochCallback& onEpoch) {
   StopReset reset{stop_};
@@ -159,68 +249,19 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
   if (validation != nullptr) validSet.emplace(*validation, model.NumInputs(), model.NumOutputs(), error, "the validation set");
 
   const TParameterLayout& layout = model.Layout();
-  const std::unique_ptr<TUpdateRule> rule = MakeUpdateRule(options_, layout.size);
-  const int rows = trainSet.Rows();
-  const int rowsPerStep = rule->RowsPerStep() == 0 ? rows : std::min(rule->RowsPerStep(), rows);
-  const bool shuffles = options_.shuffle && rowsPerStep < rows;
-  // The penalty enters E as the error measures add it: to the squared sum
-  // (so halved with it) or to the cross-entropy sum.
-  const double penaltyScale = PenaltyScale(error);
-  const bool penalised = penalty_.GetKind() != TPenaltyTerm::Kind::None;
-
-  std::vector<double> gradient(layout.size, 0.0);
-  std::vector<const double*> stepInputs, stepTargets;
-  std::vector<double> stepOutputs;
-  std::vector<std::int32_t> order(static_cast<std::size_t>(rows));
-  std::iota(order.begin(), order.end(), 0);
-  TTrainingRandom random(options_.seed);
-  Measure measure(error, model.NumOutputs());
-
+  Run run(network, model, trainSet, options_, penalty_);
   TTrainingResult result;
   result.hasValidation = validSet.has_value();
   result.bestError = std::numeric_limits<double>::infinity();
-  std::vector<double> best;
+  std::vector<double> best;  // the parameters of the best validation error
   int sinceBest = 0;
   const auto start = std::chrono::steady_clock::now();
 
   for (int epoch = 1; epoch <= options_.epochs; ++epoch) {
     const std::vector<double> epochStart = TakeSnapshot(layout);
-    if (shuffles) random.Shuffle(order);
-    measure.Reset();
-    for (int first = 0; first < rows; first += rowsPerStep) {
-      const int last = std::min(rows, first + rowsPerStep);
-      std::fill(gradient.begin(), gradient.end(), 0.0);
-      if (last - first == 1) {
-        const int r = order[static_cast<std::size_t>(first)];
-        measure.Add(trainSet.Targets(r), model.AddPatternGradient(trainSet.Inputs(r), trainSet.Targets(r), gradient.data()));
-      } else {
-        // The step's rows through each block together: the same bits as
-        // row by row (AddBatchGradient), each weight loaded once per group.
-        stepInputs.clear();
-        stepTargets.clear();
-        for (int i = first; i < last; ++i) {
-          const int r = order[static_cast<std::size_t>(i)];
-          stepInputs.push_back(trainSet.Inputs(r));
-          stepTargets.push_back(trainSet.Targets(r));
-        }
-        stepOutputs.resize(static_cast<std::size_t>(last - first) * static_cast<std::size_t>(model.NumOutputs()));
-        model.AddBatchGradient(stepInputs.data(), stepTargets.data(), last - first, gradient.data(), stepOutputs.data());
-        for (int i = 0; i < last - first; ++i) {
-          measure.Add(stepTargets[static_cast<std::size_t>(i)],
-                      stepOutputs.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(model.NumOutputs()));
-        }
-      }
-      if (penalised) AddPenaltyGradient(layout, penalty_, penaltyScale * (last - first) / rows, gradient.data());
-      double objective = 0.0;
-      if (rule->NeedsError()) {
-        objective = measure.Objective() + penaltyScale * PenaltyValue(network, options_.penalty.get());
-      }
-      rule->Step(layout, gradient.data(), last - first, objective);
-    }
-
     TEpochReport report;
     report.epoch = epoch;
-    report.trainingError = measure.Figure();
+    report.trainingError = run.Epoch();
     result.epochs = epoch;
     if (!std::isfinite(report.trainingError)) {
       Restore(layout, epochStart);
@@ -230,32 +271,19 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
     report.hasValidation = validSet.has_value();
     if (validSet) report.validationError = MeasureForward(model, *validSet, error);
     const double figure = validSet ? report.validationError : report.trainingError;
-    if (figure < result.bestError) {
+    report.best = figure < result.bestError;
+    if (report.best) {
       result.bestError = figure;
       result.bestEpoch = epoch;
-      report.best = true;
       sinceBest = 0;
       if (validSet) best = TakeSnapshot(layout);
     } else {
       ++sinceBest;
     }
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    const bool carryOn = !onEpoch || onEpoch(report);
-    if (!carryOn) {
-      result.stop = TStopReason::Callback;
-      break;
-    }
-    if (stop_.load()) {
-      result.stop = TStopReason::Interrupted;
-      break;
-    }
-    if (options_.targetError > 0.0 && report.trainingError <= options_.targetError) {
-      result.stop = TStopReason::TargetError;
-      break;
-    }
-    if (validSet && options_.patience > 0 && sinceBest >= options_.patience) {
-      result.stop = TStopReason::Patience;
+    const bool callbackStops = onEpoch && !onEpoch(report);
+    if (const auto reason = StopAfter(options_, report, sinceBest, callbackStops, stop_.load())) {
+      result.stop = *reason;
       break;
     }
   }
