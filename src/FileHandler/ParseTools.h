@@ -155,6 +155,13 @@ class FileTools {
   // ---- Network files (NetworkFile.cpp). |status| is taken over and deleted
   // on entry; nullptr is allowed. ----
 
+  // Whether WriteNetwork and SaveNetwork can write |network| (every layer
+  // installed), stream failures aside. Some networks that load cannot be
+  // written (docs/network-file.md lists them); for those this returns false
+  // and, when |reason| is given, sets it to the message the writer would
+  // fail with, so that a program can refuse such a network before it spends
+  // work on it.
+  bool CanWriteNetwork(TBasicNetwork* network, std::string* reason = nullptr);
   void SaveNetwork(const char* fileName, TBasicNetwork* network, TKQstructure* status);
   void WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstructure* status);
   TBasicNetwork* LoadNetwork(const char* fileName, TKQstructure* status);
