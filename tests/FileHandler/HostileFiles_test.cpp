@@ -232,7 +232,8 @@ TEST(FileTools, HostileMessagesAreRefusedWithinTheirMemory) {
               try {
                 std::unique_ptr<TKQstructure> parsed(Parse(cursor));
               } catch (const TKQstructure::Error& error) {
-                return TextForm(error.structure.get());
+                const std::unique_ptr<TKQstructure> structure(error.structure);
+                return TextForm(structure.get());
               }
               return std::string("parsed");
             }),
