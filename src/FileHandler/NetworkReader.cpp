@@ -44,13 +44,13 @@
 // allocated; a block of more than INT_MAX possible connections, which the
 // model cannot address, fails with "Connection block too large".
 //
-// The numLayers x numLayers block matrix (an empty block and its pointer, 32
+// The numLayers x numLayers block matrix (an empty block and its pointer, 40
 // bytes per pair of layers) is bounded by the layer count instead: every
 // layer needs its Layer block, at least 52 bytes of text, so numLayers may
 // not exceed the bytes left after the information block divided by 50. Up to
 // kLayersOfFreeMatrix layers the matrix is not charged to the budget, so that
 // every network of that depth reads back, however narrow (the generator's
-// deepest network, 4096 layers and a bias layer, takes about 540 MB of
+// deepest network, 4096 layers and a bias layer, takes about 670 MB of
 // matrix); deeper matrices are charged.
 //
 // A later Layer block for a layer number already read replaces the earlier
