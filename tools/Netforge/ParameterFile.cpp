@@ -133,6 +133,7 @@ class Reader {
   enum class WordStatus { kOk, kEnd, kTooLong };
 
   WordStatus ReadWord(std::string& word, std::size_t limit);
+  WordStatus NextWord(std::string& word, std::size_t limit);
   bool SkipSeparator();
   std::string ReadValueWord(const char* keyword, std::size_t limit, const std::string& tooLongName,
                             std::string& word);
@@ -161,14 +162,9 @@ std::string Reader::Run() {
   std::string word;
   bool first = true;
   while (!stopped_) {
-    if (pending_) {
-      word = std::move(*pending_);
-      pending_.reset();
-    } else {
-      const WordStatus status = ReadWord(word, kMaxWordLength);
-      if (status == WordStatus::kEnd) break;
-      if (status == WordStatus::kTooLong) return TooLong("Word", kMaxWordLength);
-    }
+    const WordStatus status = NextWord(word, kMaxWordLength);
+    if (status == WordStatus::kEnd) break;
+    if (status == WordStatus::kTooLong) return TooLong("Word", kMaxWordLength);
     // A byte order mark glues to the first word; it is no part of it.
     if (first && word.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
       word.erase(0, kByteOrderMark.size());
@@ -199,6 +195,14 @@ Reader::WordStatus Reader::ReadWord(std::string& word, std::size_t limit) {
     word.push_back(Traits::to_char_type(c));
     c = in_.get();
   }
+  return WordStatus::kOk;
+}
+
+// The word split off a number before, if there is one, else the next word.
+Reader::WordStatus Reader::NextWord(std::string& word, std::size_t limit) {
+  if (!pending_) return ReadWord(word, limit);
+  word = std::move(*pending_);
+  pending_.reset();
   return WordStatus::kOk;
 }
 
@@ -269,14 +273,9 @@ std::string Reader::ReadLayerSize() {
   if (SkipSeparator()) {
     std::string word;
     while (sizes.size() < count && !stopped_) {
-      if (pending_) {
-        word = std::move(*pending_);
-        pending_.reset();
-      } else {
-        const WordStatus status = ReadWord(word, kMaxWordLength);
-        if (status == WordStatus::kEnd) break;
-        if (status == WordStatus::kTooLong) return TooLong("LayerSize value", kMaxWordLength);
-      }
+      const WordStatus status = NextWord(word, kMaxWordLength);
+      if (status == WordStatus::kEnd) break;
+      if (status == WordStatus::kTooLong) return TooLong("LayerSize value", kMaxWordLength);
       long ignored = 0;
       if (Netforge::ScanLong(word.c_str(), ignored, LONG_MIN, LONG_MAX) == Netforge::ScanResult::kNoNumber) {
         if (TouchesANumber(word)) return MissingOrInvalid(kLayerSize);
