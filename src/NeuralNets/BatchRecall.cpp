@@ -40,7 +40,8 @@ bool IsKnownNetwork(const TBasicNetwork& network) {
 bool HasKnownLayers(const TBasicNetwork& network) {
   if (network.inLayer < 0 || network.inLayer >= network.numLayers) return false;
   for (int k = 0; k < network.numLayers; ++k) {
-    const std::type_info& type = typeid(*network.layers[k]);
+    const TBasicLayer& layer = *network.layers[k];
+    const std::type_info& type = typeid(layer);
     if (k == network.inLayer ? type != typeid(TSimpleInputLayer)
                              : type != typeid(TSimpleLayer) && type != typeid(TGainLayer)) {
       return false;

@@ -33,7 +33,8 @@ double* Column(std::vector<double>& group, int neuron) {
 bool TNetworkGradient::GroupsApply() const {
   for (int k = 0; k <= lastLayer_; ++k) {
     if (k == network_.inLayer) continue;
-    const std::type_info& type = typeid(*network_.layers[k]);
+    const TBasicLayer& layer = *network_.layers[k];
+    const std::type_info& type = typeid(layer);
     if (type != typeid(TSimpleLayer) && type != typeid(TGainLayer)) return false;
   }
   return true;
