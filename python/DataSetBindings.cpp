@@ -16,6 +16,7 @@
 #include "Errors.h"
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
+#include "PyDataSet.h"
 
 namespace py = pybind11;
 
@@ -23,12 +24,6 @@ namespace nfpy {
 namespace {
 
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
-
-// A data set owned by Python. Rows are handed out in slot order, which for a
-// set made here or read from a file is the order of its rows.
-struct PyDataSet {
-  std::unique_ptr<Data> data;
-};
 
 // A label name must come back from a data set file as it was written: one
 // word of visible ASCII without the file syntax's blanks and special

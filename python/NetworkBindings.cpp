@@ -22,8 +22,10 @@
 #include "Errors.h"
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/GenerateMLP.h"
+#include "NeuralNets/TErrorObj.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "PyBlock.h"
+#include "PyDataSet.h"
 #include "PyNetwork.h"
 
 namespace py = pybind11;
@@ -357,6 +359,25 @@ py::array_t<double> Recall(PyNetwork& self, DoubleArray x) {
   return result;
 }
 
+// The error of the network's outputs over every row of |data| against its
+// outputs, measured by the library's ComputeError.
+double Error(PyNetwork& self, PyDataSet& data, const std::string& measure) {
+  Lock lock(self.mutex());
+  auto* perceptron = dynamic_cast<TMLPNetwork*>(&self.network());
+  if (perceptron == nullptr) throw py::value_error("error() needs a multilayer perceptron (type \"MLP\")");
+  self.CheckRecallable();
+  const int outputs = perceptron->layers[perceptron->outLayer]->numNeurons;
+  std::unique_ptr<TErrorObj> error;
+  if (measure == "rms") {
+    error = std::make_unique<TErrorRMSObj>(outputs);
+  } else if (measure == "cross-entropy") {
+    error = std::make_unique<TErrorCrossEntropyObj>(outputs);
+  } else {
+    throw py::value_error("measure must be \"rms\" or \"cross-entropy\", not \"" + measure + "\"");
+  }
+  return perceptron->ComputeError(data.data.get(), error.get());
+}
+
 std::string Repr(PyNetwork& self) {
   Lock lock(self.mutex());
   std::string sizes;
@@ -423,6 +444,10 @@ void BindNetworks(py::module_& module) {
            "(num_outputs,). A C-contiguous float64 array is read in place, any other is\n"
            "converted once. Each row gives exactly the bits of the library's Recall.\n"
            "Other Python threads run while the network works.")
+      .def("error", &Error, py::arg("data"), py::arg("measure") = "rms",
+           "The error of the network's outputs for every row of the DataSet |data|\n"
+           "against its outputs: \"rms\" (root mean square) or \"cross-entropy\". A\n"
+           "NetforgeError when the data set's columns do not fit the network.")
       .def("save", &Save, py::arg("path"), "Writes the network file |path|; OSError when it cannot be written.")
       .def("dumps", &Dumps, "The network file text of the network (weights with 15 significant digits).")
       .def("copy", &Copy, "An independent copy with exactly the same weights.")
