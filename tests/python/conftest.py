@@ -35,12 +35,12 @@ def tool():
 
 @pytest.fixture
 def cpp_recall():
-    """Recalls rows with the library's Recall in a C++ program; returns the outputs."""
+    """Recalls rows with the library's Recall in a C++ program that loads the
+    network file; returns the outputs (rows, outputs)."""
     path = _program("NETFORGE_RECALL_ROWS")
 
-    def run(folder, network, x):
-        network_file = folder / "recall.wgt"
-        network.save(str(network_file))
+    def run(folder, network_file, x):
+        network = netforge.load(str(network_file))
         x = np.ascontiguousarray(x, dtype=np.float64)
         x.tofile(folder / "x.f64")
         subprocess.run([path, str(network_file), str(folder / "x.f64"), str(x.shape[0]), str(folder / "y.f64")],
