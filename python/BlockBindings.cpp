@@ -4,7 +4,6 @@
 #include <pybind11/pybind11.h>
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "Bindings.h"
@@ -16,7 +15,6 @@ namespace py = pybind11;
 namespace nfpy {
 namespace {
 
-using Lock = std::lock_guard<std::mutex>;
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 using BoolArray = py::array_t<bool, py::array::c_style | py::array::forcecast>;
 
@@ -74,7 +72,7 @@ py::array_t<T> Matrix(const Cells& cells, Get get) {
 }
 
 DoubleArray GetWeights(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
   return Matrix<double>(cells, [&](int s, int t) { return cells.block.IsValid(s, t) ? cells.block.Weight(s, t) : 0.0; });
 }
@@ -82,7 +80,7 @@ DoubleArray GetWeights(PyBlock& view) {
 // Every pruned connection must receive 0.0, the value it holds: a weight
 // given to a connection that does not exist would silently be lost.
 void SetWeights(PyBlock& view, DoubleArray values) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   CheckShape(cells, values, "weights");
   const double* in = values.data();
@@ -101,13 +99,13 @@ void SetWeights(PyBlock& view, DoubleArray values) {
 }
 
 BoolArray GetExists(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
   return Matrix<bool>(cells, [&](int s, int t) { return cells.block.IsValid(s, t); });
 }
 
 BoolArray GetTrainable(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
   return Matrix<bool>(cells, [&](int s, int t) { return cells.block.IsValid(s, t) && cells.block.IsTrainable(s, t); });
 }
@@ -115,7 +113,7 @@ BoolArray GetTrainable(PyBlock& view) {
 // Connections that become existing are added (weight 0.0, trainable); those
 // that stop existing are pruned (weight and flags cleared).
 void SetExists(PyBlock& view, BoolArray values) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   CheckShape(cells, values, "exists");
   const bool* in = values.data();
@@ -135,7 +133,7 @@ void SetExists(PyBlock& view, BoolArray values) {
 }
 
 void SetTrainable(PyBlock& view, BoolArray values) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   CheckShape(cells, values, "trainable");
   const bool* in = values.data();
@@ -164,7 +162,7 @@ void SetTrainable(PyBlock& view, BoolArray values) {
 }
 
 void SetAllTrainable(PyBlock& view, bool trainable) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   TPrunedConnections& pruned = Pruneable(cells, "freezing connections");
   for (int t = 0; t < cells.targets; ++t) {
@@ -179,14 +177,14 @@ void SetAllTrainable(PyBlock& view, bool trainable) {
 }
 
 void Prune(PyBlock& view, long target, long source) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   CheckCell(cells, target, source);
   Pruneable(cells, "pruning connections").PruneConnection(static_cast<int>(source), static_cast<int>(target));
 }
 
 void Add(PyBlock& view, long target, long source, double weight) {
-  Lock lock(view.owner->mutex());
+  EditLock lock(*view.owner);
   Cells cells = CellsOf(view);
   CheckCell(cells, target, source);
   TPrunedConnections& pruned = Pruneable(cells, "adding connections");
@@ -198,18 +196,18 @@ void Add(PyBlock& view, long target, long source, double weight) {
 }
 
 py::tuple Shape(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
   return py::make_tuple(cells.targets, cells.sources);
 }
 
 std::string Kind(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   return CellsOf(view).block.GetConnectionsNType();
 }
 
 std::string Repr(PyBlock& view) {
-  Lock lock(view.owner->mutex());
+  ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
   return "<netforge.Block " + std::to_string(view.source) + " -> " + std::to_string(view.target) + ", " +
          cells.block.GetConnectionsNType() + ", shape (" + std::to_string(cells.targets) + ", " +

@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -33,7 +34,6 @@ namespace py = pybind11;
 namespace nfpy {
 namespace {
 
-using Lock = std::lock_guard<std::mutex>;
 using NetworkPtr = std::shared_ptr<PyNetwork>;
 using DoubleArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
@@ -95,7 +95,7 @@ NetworkPtr Loads(const std::string& text) {
 // ---- Saving and copying ----
 
 void Save(PyNetwork& self, const std::string& path) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   FileTools tools;
   errno = 0;
   try {
@@ -106,7 +106,7 @@ void Save(PyNetwork& self, const std::string& path) {
 }
 
 std::string Dumps(PyNetwork& self) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   std::ostringstream out;
   FileTools tools;
   tools.WriteNetwork(out, &self.network(), nullptr);
@@ -144,7 +144,7 @@ void SetNeuronParameters(TBasicNetwork& network, const std::vector<double>& valu
 // precision (the text keeps 15 digits).
 py::tuple State(PyNetwork& self) {
   std::string text = Dumps(self);
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   TBasicNetwork& network = self.network();
   std::vector<double> weights(static_cast<std::size_t>(network.GetNumWeights(FMaskExists)));
   network.GetWeights(weights.data(), FMaskExists);
@@ -173,14 +173,14 @@ NetworkPtr Copy(PyNetwork& self) { return FromState(State(self)); }
 // ---- Layers ----
 
 py::list LayerSizes(PyNetwork& self) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   py::list sizes;
   for (TBasicLayer* layer : self.network().layers) sizes.append(layer->numNeurons);
   return sizes;
 }
 
 py::list LayerTypes(PyNetwork& self) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   py::list types;
   for (TBasicLayer* layer : self.network().layers) types.append(layer->GetTypeName());
   return types;
@@ -188,13 +188,13 @@ py::list LayerTypes(PyNetwork& self) {
 
 // The size of the input layer (|output| false) or of the output layer.
 int EndLayerSize(PyNetwork& self, bool output) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   TBasicNetwork& network = self.network();
   return network.layers[output ? network.outLayer : network.inLayer]->numNeurons;
 }
 
 py::object Activation(PyNetwork& self, long layer) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   self.CheckLayer(layer, "layer");
   TBasicNetwork& network = self.network();
   const ActFunction fn = network.layers[layer]->GetActivationFunction();
@@ -203,7 +203,7 @@ py::object Activation(PyNetwork& self, long layer) {
 }
 
 py::list Activations(PyNetwork& self, long layer) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   self.CheckLayer(layer, "layer");
   TBasicNetwork& network = self.network();
   TBasicLayer* target = network.layers[layer];
@@ -215,7 +215,7 @@ py::list Activations(PyNetwork& self, long layer) {
 }
 
 void SetActivation(PyNetwork& self, long layer, const std::string& name) {
-  Lock lock(self.mutex());
+  EditLock lock(self);
   self.CheckLayer(layer, "layer");
   TBasicNetwork& network = self.network();
   if (!network.fnRegistry->HasFunction(name.c_str())) {
@@ -237,7 +237,7 @@ TGainLayer& GainLayer(PyNetwork& self, long layer) {
 }
 
 py::array_t<double> Gains(PyNetwork& self, long layer) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   TGainLayer& gains = GainLayer(self, layer);
   py::array_t<double> result(gains.numNeurons);
   for (int i = 0; i < gains.numNeurons; ++i) result.mutable_at(i) = gains.nodes[static_cast<std::size_t>(i)].gain;
@@ -245,7 +245,7 @@ py::array_t<double> Gains(PyNetwork& self, long layer) {
 }
 
 void SetGains(PyNetwork& self, long layer, DoubleArray values) {
-  Lock lock(self.mutex());
+  EditLock lock(self);
   TGainLayer& gains = GainLayer(self, layer);
   const bool scalar = values.ndim() == 0;
   if (!scalar && (values.ndim() != 1 || values.shape(0) != gains.numNeurons)) {
@@ -259,13 +259,13 @@ void SetGains(PyNetwork& self, long layer, DoubleArray values) {
 // ---- Blocks and weights ----
 
 PyBlock Block(const NetworkPtr& self, long source, long target) {
-  Lock lock(self->mutex());
+  ReadLock lock(*self);
   self->ConnectedBlock(source, target);
   return PyBlock{self, static_cast<int>(source), static_cast<int>(target)};
 }
 
 py::list Blocks(const NetworkPtr& self) {
-  Lock lock(self->mutex());
+  ReadLock lock(*self);
   TBasicNetwork& network = self->network();
   py::list blocks;
   for (int from = 0; from < network.numLayers; ++from) {
@@ -279,12 +279,12 @@ py::list Blocks(const NetworkPtr& self) {
 int Mask(bool trainableOnly) { return trainableOnly ? FMaskAll : FMaskExists; }
 
 int NumWeights(PyNetwork& self, bool trainableOnly) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   return self.network().GetNumWeights(Mask(trainableOnly));
 }
 
 py::array_t<double> GetWeights(PyNetwork& self, bool trainableOnly) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   TBasicNetwork& network = self.network();
   py::array_t<double> result(network.GetNumWeights(Mask(trainableOnly)));
   network.GetWeights(result.mutable_data(), Mask(trainableOnly));
@@ -292,7 +292,7 @@ py::array_t<double> GetWeights(PyNetwork& self, bool trainableOnly) {
 }
 
 void SetWeights(PyNetwork& self, DoubleArray values, bool trainableOnly) {
-  Lock lock(self.mutex());
+  EditLock lock(self);
   TBasicNetwork& network = self.network();
   const int count = network.GetNumWeights(Mask(trainableOnly));
   if (values.ndim() != 1 || values.shape(0) != count) {
@@ -304,7 +304,7 @@ void SetWeights(PyNetwork& self, DoubleArray values, bool trainableOnly) {
 // Every connected block must be pruneable: checked for all before any
 // changes, so that a refused call leaves the network as it was.
 void SetAllTrainable(PyNetwork& self, bool trainable) {
-  Lock lock(self.mutex());
+  EditLock lock(self);
   TBasicNetwork& network = self.network();
   std::vector<TPrunedConnections*> blocks;
   for (TBasicConnections* block : network.priv_conns) {
@@ -332,7 +332,8 @@ void SetAllTrainable(PyNetwork& self, bool trainable) {
 
 // ---- Recall ----
 
-// Runs every row of |x| through the network with the library's Recall. A
+// Runs every row of |x| through the network with the library's batch recall,
+// which gives every row the bits of Recall. A
 // C-contiguous float64 array is read in place; any other is converted once
 // by the caster. The GIL is released while the library works.
 py::array_t<double> Recall(PyNetwork& self, DoubleArray x) {
@@ -349,12 +350,17 @@ py::array_t<double> Recall(PyNetwork& self, DoubleArray x) {
   double* out = result.mutable_data();
   {
     py::gil_scoped_release release;
-    Lock lock(self.mutex());
+    std::lock_guard<std::recursive_mutex> lock(self.mutex());
     // Checked under the lock, as another thread may change the functions
     // until then; the check touches no Python object.
     self.CheckRecallable();
     TBasicNetwork& network = self.network();
-    for (py::ssize_t r = 0; r < rows; ++r) network.Recall(in + r * inputs, out + r * outputs);
+    // RecallBatch takes an int count of rows; larger arrays go in pieces.
+    for (py::ssize_t done = 0; done < rows;) {
+      const int count = static_cast<int>(std::min<py::ssize_t>(rows - done, INT_MAX));
+      network.RecallBatch(in + done * inputs, out + done * outputs, count);
+      done += count;
+    }
   }
   return result;
 }
@@ -362,7 +368,7 @@ py::array_t<double> Recall(PyNetwork& self, DoubleArray x) {
 // The error of the network's outputs over every row of |data| against its
 // outputs, measured by the library's ComputeError.
 double Error(PyNetwork& self, PyDataSet& data, const std::string& measure) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   auto* perceptron = dynamic_cast<TMLPNetwork*>(&self.network());
   if (perceptron == nullptr) throw py::value_error("error() needs a multilayer perceptron (type \"MLP\")");
   self.CheckRecallable();
@@ -379,7 +385,7 @@ double Error(PyNetwork& self, PyDataSet& data, const std::string& measure) {
 }
 
 std::string Repr(PyNetwork& self) {
-  Lock lock(self.mutex());
+  ReadLock lock(self);
   std::string sizes;
   for (TBasicLayer* layer : self.network().layers) sizes += (sizes.empty() ? "" : ", ") + std::to_string(layer->numNeurons);
   return "<netforge.Network " + self.Type() + ", layer sizes [" + sizes + "]>";

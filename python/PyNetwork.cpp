@@ -2,11 +2,26 @@
 
 #include <pybind11/pybind11.h>
 
+#include <stdexcept>
 #include <string>
 
 namespace py = pybind11;
 
 namespace nfpy {
+
+ReadLock::ReadLock(PyNetwork& network) : mutex_(network.mutex()) {
+  if (!mutex_.try_lock()) {
+    py::gil_scoped_release release;
+    mutex_.lock();
+  }
+}
+
+EditLock::EditLock(PyNetwork& network) : ReadLock(network) {
+  // A throw here unlocks: the constructed base is destroyed.
+  if (network.training) {
+    throw std::runtime_error("the network cannot be changed while it trains");
+  }
+}
 
 bool IsGainFunction(ActFunction fn) {
   return fn == LinearGainFunction || fn == SigmoidGainFunction || fn == TanhGainFunction;

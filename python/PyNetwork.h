@@ -4,10 +4,16 @@
 //
 // A PyNetwork owns its network. Python objects share it through a
 // std::shared_ptr (a Network object and every Block view taken from it), so
-// the network lives while any of them does. Every operation takes |mutex|
-// first: recall releases the GIL, so another Python thread may call into the
-// same network meanwhile and must wait until the recall is done. Code that
-// holds the mutex never waits for the GIL, so the two cannot deadlock.
+// the network lives while any of them does.
+//
+// Locking: recall and training release the GIL while the library works, so
+// another Python thread may call into the same network meanwhile. Every
+// operation therefore holds |mutex| (through ReadLock or EditLock, or
+// directly where the GIL is released). A thread never waits for the mutex
+// while it holds the GIL, so the trainer, which takes the GIL for its epoch
+// callback while it holds the mutex, cannot deadlock with it. The mutex is
+// recursive: the epoch callback may read the network it trains (recall,
+// weights, save), but not change it (EditLock refuses while |training|).
 #ifndef NETFORGE_PYTHON_PYNETWORK_H
 #define NETFORGE_PYTHON_PYNETWORK_H
 
@@ -24,7 +30,10 @@ class PyNetwork {
   explicit PyNetwork(std::unique_ptr<TBasicNetwork> network) : network_(std::move(network)) {}
 
   TBasicNetwork& network() { return *network_; }
-  std::mutex& mutex() { return mutex_; }
+  std::recursive_mutex& mutex() { return mutex_; }
+
+  // Set while Train runs on the network.
+  bool training = false;
 
   // Throws IndexError unless 0 <= layer < numLayers; |what| names the
   // argument in the message.
@@ -42,7 +51,27 @@ class PyNetwork {
 
  private:
   std::unique_ptr<TBasicNetwork> network_;
-  std::mutex mutex_;
+  std::recursive_mutex mutex_;
+};
+
+// Holds a network's mutex for its scope, taken by a thread that holds the
+// GIL: the GIL is released while it waits.
+class ReadLock {
+ public:
+  explicit ReadLock(PyNetwork& network);
+  ~ReadLock() { mutex_.unlock(); }
+  ReadLock(const ReadLock&) = delete;
+  ReadLock& operator=(const ReadLock&) = delete;
+
+ private:
+  std::recursive_mutex& mutex_;
+};
+
+// A ReadLock for operations that change the network; throws RuntimeError
+// (and holds nothing) while the network trains.
+class EditLock : public ReadLock {
+ public:
+  explicit EditLock(PyNetwork& network);
 };
 
 // Whether |fn| is one of the functions that read a neuron's gain.
