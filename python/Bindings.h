@@ -11,6 +11,7 @@ void BindErrors(pybind11::module_& module);    // Errors.cpp
 void BindBlocks(pybind11::module_& module);    // BlockBindings.cpp
 void BindNetworks(pybind11::module_& module);  // NetworkBindings.cpp
 void BindDataSets(pybind11::module_& module);  // DataSetBindings.cpp
+void BindTraining(pybind11::module_& module);  // TrainingBindings.cpp (after BindNetworks)
 
 }  // namespace nfpy
 
