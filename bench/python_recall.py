@@ -4,8 +4,9 @@ against PyTorch's forward pass of the same network.
 
 For each network (1000-1000-1000 and 100-100-10 with a bias, 10^4 rows) it
 times, round-robin so that a change of machine load touches all alike:
-  - C++:     recall_rows (tests/python/recall_rows.cpp), TBasicNetwork::Recall
-             row by row, timed inside the process;
+  - C++:     recall_rows (tests/python/recall_rows.cpp), timed inside the
+             process: TBasicNetwork::RecallBatch of all rows (the recall that
+             Python's recall uses), and Recall row by row;
   - Python:  netforge.Network.recall(x) on the same network file and rows;
   - PyTorch: a torch.nn.Sequential of Linear+Sigmoid layers with the same
              weights, float64, torch.set_num_threads(1), in its own process
@@ -80,8 +81,8 @@ def run_torch(script, network_file, x_file, rows):
     return float(output[0]), float(output[1]), output[2]
 
 
-def run_cpp(program, network_file, x_file, rows, y_file):
-    output = subprocess.run([program, network_file, x_file, str(rows), y_file],
+def run_cpp(program, network_file, x_file, rows, y_file, batch):
+    output = subprocess.run([program] + (["--batch"] if batch else []) + [network_file, x_file, str(rows), y_file],
                             capture_output=True, text=True, check=True).stdout
     return float(output.split()[0])
 
@@ -104,6 +105,7 @@ def main():
     os.environ["PYTHONPATH"] = str(build / "python") + os.pathsep + os.environ.get("PYTHONPATH", "")
     import netforge
 
+    load_before = os.getloadavg()
     program = str(build / "python" / "recall_rows")
     script = str(pathlib.Path(__file__).resolve())
     rng = np.random.default_rng(1)
@@ -118,29 +120,30 @@ def main():
             x = rng.uniform(-1.0, 1.0, size=(ROWS, sizes[0]))
             x.tofile(f"{folder}/{name}.x")
             cases.append(dict(name=name, network=network, x=x, file=network_file, x_file=f"{folder}/{name}.x",
-                              cpp=[], python=[], torch=[]))
+                              cpp=[], rows=[], python=[], torch=[]))
         for _ in range(arguments.rounds):
             for case in cases:
                 y_file = f"{folder}/{case['name']}.y"
-                case["cpp"].append(run_cpp(program, case["file"], case["x_file"], ROWS, y_file))
+                case["rows"].append(run_cpp(program, case["file"], case["x_file"], ROWS, y_file + "r", False))
+                case["cpp"].append(run_cpp(program, case["file"], case["x_file"], ROWS, y_file, True))
                 start = time.perf_counter()
                 y = case["network"].recall(case["x"])
                 case["python"].append(time.perf_counter() - start)
-                case["identical"] = y.tobytes() == open(y_file, "rb").read()
+                case["identical"] = (y.tobytes() == open(y_file, "rb").read() == open(y_file + "r", "rb").read())
                 seconds, difference, kernel = run_torch(script, case["file"], case["x_file"], ROWS)
                 case["torch"].append(seconds)
                 case["difference"], case["kernel"] = difference, kernel
         print(f"CPU: {cpu_name()}; {ROWS} rows; medians of {arguments.rounds} interleaved rounds, seconds "
               f"(min–max); OpenBLAS kernel of the PyTorch runs: {cases[0]['kernel']}\n")
-        print("| Network | C++ Recall | Python recall(x) | Python / C++ | PyTorch 1.13 float64 | "
-              "PyTorch / Python | identical bits | max abs difference to PyTorch |")
-        print("|---|---|---|---|---|---|---|---|")
+        print("| Network | C++ Recall row by row | C++ RecallBatch | Python recall(x) | Python / C++ batch | "
+              "PyTorch 1.13 float64 | PyTorch / Python | identical bits | max abs difference to PyTorch |")
+        print("|---|---|---|---|---|---|---|---|---|")
         for case in cases:
             cpp, python, torch = (statistics.median(case[k]) for k in ("cpp", "python", "torch"))
-            print(f"| {case['name']} | {summary(case['cpp'])} | {summary(case['python'])} | {python / cpp:.3f} | "
-                  f"{summary(case['torch'])} | {torch / python:.3f} | {case['identical']} | "
+            print(f"| {case['name']} | {summary(case['rows'])} | {summary(case['cpp'])} | {summary(case['python'])} | "
+                  f"{python / cpp:.3f} | {summary(case['torch'])} | {torch / python:.3f} | {case['identical']} | "
                   f"{case['difference']:.1e} |")
-        print(f"\nLoad average after: {os.getloadavg()}")
+        print(f"\nLoad average before: {load_before}; after: {os.getloadavg()}")
 
 
 if __name__ == "__main__":

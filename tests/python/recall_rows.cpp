@@ -1,25 +1,32 @@
 // recall_rows: the plain C++ recall that the Python module is held to, for
 // the pytest suite (bit identity) and bench/python_recall.py (speed).
 //
-// Usage: recall_rows NETWORK INPUTS ROWS OUTPUTS [PASSES]
+// Usage: recall_rows [--batch] NETWORK INPUTS ROWS OUTPUTS [PASSES]
 // Loads the network file NETWORK, reads ROWS rows of raw native float64
 // input values from INPUTS, runs every row through TBasicNetwork::Recall
-// PASSES times (default 1) and writes the last pass's outputs as raw float64
-// to OUTPUTS. Prints the seconds of each pass, one per line.
+// (with --batch: all rows through RecallBatch) PASSES times (default 1) and
+// writes the last pass's outputs as raw float64 to OUTPUTS. Prints the
+// seconds of each pass, one per line.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/TBasicNetwork.h"
 
 int main(int argc, char** argv) {
+  const bool batch = argc > 1 && std::string(argv[1]) == "--batch";
+  if (batch) {
+    --argc;
+    ++argv;
+  }
   if (argc < 5) {
-    std::cerr << "usage: recall_rows NETWORK INPUTS ROWS OUTPUTS [PASSES]\n";
+    std::cerr << "usage: recall_rows [--batch] NETWORK INPUTS ROWS OUTPUTS [PASSES]\n";
     return 2;
   }
   FileTools tools;
@@ -38,7 +45,11 @@ int main(int argc, char** argv) {
   }
   for (int pass = 0; pass < passes; ++pass) {
     const auto start = std::chrono::steady_clock::now();
-    for (long r = 0; r < rows; ++r) network->Recall(in.data() + r * inputs, out.data() + r * outputs);
+    if (batch) {
+      network->RecallBatch(in.data(), out.data(), static_cast<int>(rows));
+    } else {
+      for (long r = 0; r < rows; ++r) network->Recall(in.data() + r * inputs, out.data() + r * outputs);
+    }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     std::printf("%.9f\n", seconds.count());
   }
