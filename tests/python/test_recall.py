@@ -1,5 +1,6 @@
 """recall(): whole arrays through the library's Recall, bit for bit."""
 import threading
+import time
 import tracemalloc
 
 import numpy as np
@@ -88,3 +89,20 @@ def test_a_function_that_cannot_run_is_refused_not_run(small_net, function):
         reloaded.recall(np.zeros((1, 2)))
     with pytest.raises(ValueError):
         reloaded.error(netforge.DataSet(np.zeros((1, 2)), np.zeros((1, 1))))
+
+
+def test_other_threads_run_while_the_network_recalls():
+    network = netforge.generate([400, 400, 400], seed=4)
+    x = random_rows(3000, 400)
+    start = time.perf_counter()
+    network.recall(x)
+    alone = time.perf_counter() - start
+    worker = threading.Thread(target=network.recall, args=(x,))
+    ticks = []
+    worker.start()
+    while worker.is_alive():
+        ticks.append(time.perf_counter())
+    worker.join()
+    # Holding the GIL would leave one gap as long as the whole recall.
+    gaps = np.diff(ticks)
+    assert len(ticks) > 100 and gaps.max() < 0.5 * alone
