@@ -3,9 +3,10 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -113,7 +114,8 @@ void CheckWritable(const Data& data, bool results) {
   }
 }
 
-void Save(PyDataSet& self, const std::string& path, const PyDataSet* results) {
+void Save(PyDataSet& self, const std::filesystem::path& file, const PyDataSet* results) {
+  const std::string path = file.string();
   CheckWritable(*self.data, false);
   if (results != nullptr) {
     CheckWritable(*results->data, true);
@@ -131,11 +133,9 @@ void Save(PyDataSet& self, const std::string& path, const PyDataSet* results) {
   throw FileFormatFailure{message, path, 0, 0};
 }
 
-py::object Load(const std::string& path, bool withResults) {
-  errno = 0;
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) ThrowOSError(path, "Cannot open the data set file");
-  std::fclose(probe);
+py::object Load(const std::filesystem::path& file, bool withResults) {
+  const std::string path = file.string();
+  CheckReadable(path, "data set file");
   FileTools tools;
   Data* first = nullptr;
   Data* second = nullptr;

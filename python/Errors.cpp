@@ -1,6 +1,7 @@
 #include "Errors.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <exception>
 
 #include "KQmessage/TException.h"
@@ -94,6 +95,13 @@ void ThrowOSError(const std::string& path, const std::string& message) {
     PyErr_SetString(PyExc_OSError, (message + ": " + path).c_str());
   }
   throw py::error_already_set();
+}
+
+void CheckReadable(const std::string& path, const char* what) {
+  errno = 0;
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (probe == nullptr) ThrowOSError(path, std::string("Cannot open the ") + what);
+  std::fclose(probe);
 }
 
 void BindErrors(py::module_& module) {

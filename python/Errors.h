@@ -39,6 +39,11 @@ FileFormatFailure FromFileError(const FileTools::Error& error, const std::string
 // describes for |path|, or a plain OSError with |message| when errno is 0.
 [[noreturn]] void ThrowOSError(const std::string& path, const std::string& message);
 
+// Throws the OSError of ThrowOSError unless |path| can be opened for reading,
+// so that a missing or unreadable file is reported with the system's reason
+// rather than as a format error. |what| names the file ("network file").
+void CheckReadable(const std::string& path, const char* what);
+
 // Adds the exception classes to |module| and registers the translators.
 void BindErrors(pybind11::module_& module);
 

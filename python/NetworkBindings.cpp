@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -71,13 +72,9 @@ NetworkPtr Generate(const std::vector<long long>& layerSizes, bool bias, double 
   return std::make_shared<PyNetwork>(std::move(network));
 }
 
-NetworkPtr Load(const std::string& path) {
-  // Opened once here first, so that a missing or unreadable file is an
-  // OSError with the system's reason rather than a format error.
-  errno = 0;
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) ThrowOSError(path, "Cannot open the network file");
-  std::fclose(probe);
+NetworkPtr Load(const std::filesystem::path& file) {
+  const std::string path = file.string();
+  CheckReadable(path, "network file");
   FileTools tools;
   try {
     return std::make_shared<PyNetwork>(std::unique_ptr<TBasicNetwork>(tools.LoadNetwork(path.c_str(), nullptr)));
@@ -94,7 +91,8 @@ NetworkPtr Loads(const std::string& text) {
 
 // ---- Saving and copying ----
 
-void Save(PyNetwork& self, const std::string& path) {
+void Save(PyNetwork& self, const std::filesystem::path& file) {
+  const std::string path = file.string();
   ReadLock lock(self);
   FileTools tools;
   errno = 0;

@@ -61,6 +61,8 @@ def test_load_save_dumps_loads_keep_the_file(tmp_path, small_net):
     assert loaded.dumps() == path.read_text() == small_net.dumps()
     assert netforge.loads(small_net.dumps()).dumps() == small_net.dumps()
     assert repr(loaded) == "<netforge.Network MLP, layer sizes [1, 2, 3, 1]>"
+    small_net.save(tmp_path / "b.wgt")  # any path-like object
+    assert netforge.load(tmp_path / "b.wgt").dumps() == small_net.dumps()
 
 
 def test_activation_functions_and_gains_can_be_changed(small_net):
