@@ -55,8 +55,8 @@ void CheckCell(const Cells& cells, long target, long source) {
 template <typename Array>
 void CheckShape(const Cells& cells, const Array& values, const char* what) {
   if (values.ndim() != 2 || values.shape(0) != cells.targets || values.shape(1) != cells.sources) {
-    throw py::value_error(std::string(what) + " must have the block's shape (" + std::to_string(cells.targets) +
-                          ", " + std::to_string(cells.sources) + ")");
+    throw py::value_error(std::string(what) + " must have the block's shape (" + std::to_string(cells.targets) + ", " +
+                          std::to_string(cells.sources) + ")");
   }
 }
 
@@ -74,7 +74,8 @@ py::array_t<T> Matrix(const Cells& cells, Get get) {
 DoubleArray GetWeights(PyBlock& view) {
   ReadLock lock(*view.owner);
   Cells cells = CellsOf(view);
-  return Matrix<double>(cells, [&](int s, int t) { return cells.block.IsValid(s, t) ? cells.block.Weight(s, t) : 0.0; });
+  return Matrix<double>(cells,
+                        [&](int s, int t) { return cells.block.IsValid(s, t) ? cells.block.Weight(s, t) : 0.0; });
 }
 
 // Every pruned connection must receive 0.0, the value it holds: a weight
@@ -240,10 +241,12 @@ void BindBlocks(py::module_& module) {
       .def_property("trainable", &GetTrainable, &SetTrainable,
                     "Which connections training may change, a bool array (targets, sources).\n"
                     "A pruned connection cannot be made trainable (ValueError).")
-      .def("freeze", [](PyBlock& view) { SetAllTrainable(view, false); },
-           "Makes every connection of the block untrainable (frozen).")
-      .def("unfreeze", [](PyBlock& view) { SetAllTrainable(view, true); },
-           "Makes every existing connection of the block trainable again.")
+      .def(
+          "freeze", [](PyBlock& view) { SetAllTrainable(view, false); },
+          "Makes every connection of the block untrainable (frozen).")
+      .def(
+          "unfreeze", [](PyBlock& view) { SetAllTrainable(view, true); },
+          "Makes every existing connection of the block trainable again.")
       .def("prune", &Prune, py::arg("target"), py::arg("source"),
            "Removes the connection from source neuron |source| into target neuron\n"
            "|target|; its weight becomes 0.0. Pruning a pruned connection does nothing.")

@@ -6,8 +6,8 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -125,7 +125,8 @@ void Save(PyDataSet& self, const std::filesystem::path& file, const PyDataSet* r
   }
   FileTools tools;
   errno = 0;
-  const int status = tools.WriteDataSet(path.c_str(), self.data.get(), results ? results->data.get() : nullptr, nullptr);
+  const int status =
+      tools.WriteDataSet(path.c_str(), self.data.get(), results ? results->data.get() : nullptr, nullptr);
   if (status != SUCCESS) ThrowOSError(path, "Cannot write the data set file");
 }
 
@@ -183,7 +184,9 @@ void BindDataSets(py::module_& module) {
       .def("__len__", [](PyDataSet& self) { return self.data->MbrNdxRows; })
       .def_property_readonly(
           "inputs",
-          [](PyDataSet& self) { return Columns(self.data->MbrDyaRtpInputs, self.data->MbrNdxRows, self.data->MbrNdxInputs); },
+          [](PyDataSet& self) {
+            return Columns(self.data->MbrDyaRtpInputs, self.data->MbrNdxRows, self.data->MbrNdxInputs);
+          },
           "The input values, a float64 array (rows, num_inputs) (a copy).")
       .def_property_readonly(
           "outputs",

@@ -16,9 +16,7 @@ namespace {
 PyObject* netforgeError = nullptr;
 PyObject* fileFormatError = nullptr;
 
-py::object TextOrNone(const char* text) {
-  return text != nullptr ? py::object(py::str(text)) : py::object(py::none());
-}
+py::object TextOrNone(const char* text) { return text != nullptr ? py::object(py::str(text)) : py::object(py::none()); }
 
 py::object PositionOrNone(std::int64_t value) {
   return value > 0 ? py::object(py::int_(value)) : py::object(py::none());
@@ -107,8 +105,7 @@ void CheckReadable(const std::string& path, const char* what) {
 void BindErrors(py::module_& module) {
   netforgeError = PyErr_NewExceptionWithDoc("netforge.NetforgeError", kNetforgeErrorDoc, PyExc_Exception, nullptr);
   py::object bases = py::make_tuple(py::handle(netforgeError), py::handle(PyExc_ValueError));
-  fileFormatError =
-      PyErr_NewExceptionWithDoc("netforge.FileFormatError", kFileFormatErrorDoc, bases.ptr(), nullptr);
+  fileFormatError = PyErr_NewExceptionWithDoc("netforge.FileFormatError", kFileFormatErrorDoc, bases.ptr(), nullptr);
   if (netforgeError == nullptr || fileFormatError == nullptr) throw py::error_already_set();
   module.add_object("NetforgeError", py::handle(netforgeError));
   module.add_object("FileFormatError", py::handle(fileFormatError));

@@ -27,7 +27,7 @@ namespace nfpy {
 // binding code, raised in Python as netforge.FileFormatError.
 struct FileFormatFailure {
   std::string message;
-  std::string file;  // empty when the text came from no file
+  std::string file;         // empty when the text came from no file
   std::int64_t line = 0;    // 0 when not known
   std::int64_t column = 0;  // 0 when not known
 };

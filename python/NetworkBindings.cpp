@@ -11,8 +11,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -44,7 +44,8 @@ std::vector<int> CheckedLayerSizes(const std::vector<long long>& sizes) {
   if (sizes.empty()) throw py::value_error("layer_sizes must list at least one layer");
   std::vector<int> checked;
   for (long long size : sizes) {
-    if (size <= 0 || size > INT_MAX) throw py::value_error("every layer size must be a positive int, not " + std::to_string(size));
+    if (size <= 0 || size > INT_MAX)
+      throw py::value_error("every layer size must be a positive int, not " + std::to_string(size));
     checked.push_back(static_cast<int>(size));
   }
   return checked;
@@ -339,11 +340,12 @@ py::array_t<double> Recall(PyNetwork& self, DoubleArray x) {
   const int outputs = EndLayerSize(self, true);
   const bool single = x.ndim() == 1;
   if ((x.ndim() != 1 && x.ndim() != 2) || x.shape(x.ndim() - 1) != inputs) {
-    throw py::value_error("x must have the shape (rows, " + std::to_string(inputs) + ") or (" +
-                          std::to_string(inputs) + ",)");
+    throw py::value_error("x must have the shape (rows, " + std::to_string(inputs) + ") or (" + std::to_string(inputs) +
+                          ",)");
   }
   const py::ssize_t rows = single ? 1 : x.shape(0);
-  py::array_t<double> result = single ? py::array_t<double>(outputs) : py::array_t<double>({rows, py::ssize_t{outputs}});
+  py::array_t<double> result =
+      single ? py::array_t<double>(outputs) : py::array_t<double>({rows, py::ssize_t{outputs}});
   const double* in = x.data();
   double* out = result.mutable_data();
   {
@@ -385,7 +387,8 @@ double Error(PyNetwork& self, PyDataSet& data, const std::string& measure) {
 std::string Repr(PyNetwork& self) {
   ReadLock lock(self);
   std::string sizes;
-  for (TBasicLayer* layer : self.network().layers) sizes += (sizes.empty() ? "" : ", ") + std::to_string(layer->numNeurons);
+  for (TBasicLayer* layer : self.network().layers)
+    sizes += (sizes.empty() ? "" : ", ") + std::to_string(layer->numNeurons);
   return "<netforge.Network " + self.Type() + ", layer sizes [" + sizes + "]>";
 }
 
@@ -399,18 +402,20 @@ void BindNetworks(py::module_& module) {
       "multilayer perceptron from generate() has the bias layer 0 (one neuron with\n"
       "a bias, none without), the input layer 1 and the sigmoid layers above it.\n"
       "A network may be used from several threads; calls on it run one at a time.");
-  network
-      .def_property_readonly("type", &PyNetwork::Type, "The network type: \"MLP\", \"Basic\" or \"Connected\".")
-      .def_property_readonly("num_layers", [](PyNetwork& self) { return self.network().numLayers; },
-                             "Number of layers, the bias layer included.")
-      .def_property_readonly("input_layer", [](PyNetwork& self) { return self.network().inLayer; },
-                             "Number of the input layer.")
-      .def_property_readonly("output_layer", [](PyNetwork& self) { return self.network().outLayer; },
-                             "Number of the output layer.")
-      .def_property_readonly("num_inputs", [](PyNetwork& self) { return EndLayerSize(self, false); },
-                             "Number of input values: the size of the input layer.")
-      .def_property_readonly("num_outputs", [](PyNetwork& self) { return EndLayerSize(self, true); },
-                             "Number of output values: the size of the output layer.")
+  network.def_property_readonly("type", &PyNetwork::Type, "The network type: \"MLP\", \"Basic\" or \"Connected\".")
+      .def_property_readonly(
+          "num_layers", [](PyNetwork& self) { return self.network().numLayers; },
+          "Number of layers, the bias layer included.")
+      .def_property_readonly(
+          "input_layer", [](PyNetwork& self) { return self.network().inLayer; }, "Number of the input layer.")
+      .def_property_readonly(
+          "output_layer", [](PyNetwork& self) { return self.network().outLayer; }, "Number of the output layer.")
+      .def_property_readonly(
+          "num_inputs", [](PyNetwork& self) { return EndLayerSize(self, false); },
+          "Number of input values: the size of the input layer.")
+      .def_property_readonly(
+          "num_outputs", [](PyNetwork& self) { return EndLayerSize(self, true); },
+          "Number of output values: the size of the output layer.")
       .def_property_readonly("layer_sizes", &LayerSizes, "The neuron count of every layer, from layer 0.")
       .def_property_readonly("layer_types", &LayerTypes,
                              "The type of every layer as network files name it: \"Simple\", \"Input\", \"Gain\".")
@@ -438,10 +443,12 @@ void BindNetworks(py::module_& module) {
            "blocks in blocks() order, within a block target by target.")
       .def("set_weights", &SetWeights, py::arg("weights"), py::arg("trainable_only") = false,
            "Sets the weights get_weights() returns, from a vector of the same length.")
-      .def("freeze", [](PyNetwork& self) { SetAllTrainable(self, false); },
-           "Makes every connection untrainable (pruneable blocks only).")
-      .def("unfreeze", [](PyNetwork& self) { SetAllTrainable(self, true); },
-           "Makes every existing connection trainable (pruneable blocks only).")
+      .def(
+          "freeze", [](PyNetwork& self) { SetAllTrainable(self, false); },
+          "Makes every connection untrainable (pruneable blocks only).")
+      .def(
+          "unfreeze", [](PyNetwork& self) { SetAllTrainable(self, true); },
+          "Makes every existing connection trainable (pruneable blocks only).")
       .def("recall", &Recall, py::arg("x"),
            "Runs every row of x (rows, num_inputs) through the network and returns the\n"
            "outputs (rows, num_outputs); a single row of shape (num_inputs,) gives\n"
@@ -456,8 +463,10 @@ void BindNetworks(py::module_& module) {
       .def("dumps", &Dumps, "The network file text of the network (weights with 15 significant digits).")
       .def("copy", &Copy, "An independent copy with exactly the same weights.")
       .def("__copy__", &Copy)
-      .def("__deepcopy__", [](PyNetwork& self, py::object) { return Copy(self); }, py::arg("memo"))
-      .def(py::pickle([](PyNetwork& self) { return State(self); }, [](const py::tuple& state) { return FromState(state); }))
+      .def(
+          "__deepcopy__", [](PyNetwork& self, py::object) { return Copy(self); }, py::arg("memo"))
+      .def(py::pickle([](PyNetwork& self) { return State(self); },
+                      [](const py::tuple& state) { return FromState(state); }))
       .def("__repr__", &Repr);
 
   module.def("generate", &Generate, py::arg("layer_sizes"), py::arg("bias") = false, py::arg("min_weight") = -5.0,

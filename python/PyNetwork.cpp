@@ -39,8 +39,7 @@ TBasicConnections& PyNetwork::ConnectedBlock(long source, long target) {
   CheckLayer(target, "target layer");
   TBasicConnections* block = network_->priv_conns_index[target][source];
   if (!block->IsConnected()) {
-    throw py::value_error("layers " + std::to_string(source) + " and " + std::to_string(target) +
-                          " are not connected");
+    throw py::value_error("layers " + std::to_string(source) + " and " + std::to_string(target) + " are not connected");
   }
   return *block;
 }

@@ -34,8 +34,8 @@ constexpr Named<TTrainingAlgorithm> kAlgorithms[] = {
 constexpr Named<TTrainingError> kErrors[] = {{TTrainingError::SumSquared, "rms"},
                                              {TTrainingError::CrossEntropy, "cross-entropy"}};
 constexpr Named<TStopReason> kStops[] = {
-    {TStopReason::Epochs, "epochs"},     {TStopReason::TargetError, "target-error"},
-    {TStopReason::Patience, "patience"}, {TStopReason::Callback, "callback"},
+    {TStopReason::Epochs, "epochs"},           {TStopReason::TargetError, "target-error"},
+    {TStopReason::Patience, "patience"},       {TStopReason::Callback, "callback"},
     {TStopReason::Interrupted, "interrupted"}, {TStopReason::Diverged, "diverged"}};
 
 template <typename Enum, std::size_t N>
@@ -76,12 +76,12 @@ void SetPenalty(TTrainingOptions& options, std::optional<std::string> text) {
 }
 
 // The option names that train() and TrainingOptions() take as keywords.
-constexpr const char* kOptionNames[] = {
-    "algorithm",      "error",          "epochs",          "target_error",  "learning_rate", "momentum",
-    "batch_size",     "shuffle",        "seed",            "rprop_increase", "rprop_decrease",
-    "rprop_initial_step", "rprop_min_step", "rprop_max_step", "quickprop_decay", "quickprop_mu",
-    "adam_beta1",     "adam_beta2",     "adam_epsilon",    "penalty",       "train_gains",   "patience",
-    "prune_below"};
+constexpr const char* kOptionNames[] = {"algorithm",      "error",          "epochs",          "target_error",
+                                        "learning_rate",  "momentum",       "batch_size",      "shuffle",
+                                        "seed",           "rprop_increase", "rprop_decrease",  "rprop_initial_step",
+                                        "rprop_min_step", "rprop_max_step", "quickprop_decay", "quickprop_mu",
+                                        "adam_beta1",     "adam_beta2",     "adam_epsilon",    "penalty",
+                                        "train_gains",    "patience",       "prune_below"};
 
 void Apply(py::object options, const py::kwargs& settings) {
   for (auto item : settings) {
@@ -160,7 +160,9 @@ TTrainingResult Train(PyNetwork& self, PyDataSet& training, PyDataSet* validatio
   return result;
 }
 
-py::object ValidationOrNone(bool has, double value) { return has ? py::object(py::float_(value)) : py::object(py::none()); }
+py::object ValidationOrNone(bool has, double value) {
+  return has ? py::object(py::float_(value)) : py::object(py::none());
+}
 
 void BindOptions(py::module_& module) {
   using O = TTrainingOptions;
@@ -210,9 +212,10 @@ void BindReports(py::module_& module) {
   py::class_<TEpochReport>(module, "EpochReport", "What the epoch callback of Network.train() receives.")
       .def_readonly("epoch", &TEpochReport::epoch, "The epoch, from 1.")
       .def_readonly("training_error", &TEpochReport::trainingError)
-      .def_property_readonly("validation_error",
-                             [](const TEpochReport& r) { return ValidationOrNone(r.hasValidation, r.validationError); },
-                             "None without a validation set.")
+      .def_property_readonly(
+          "validation_error",
+          [](const TEpochReport& r) { return ValidationOrNone(r.hasValidation, r.validationError); },
+          "None without a validation set.")
       .def_readonly("seconds", &TEpochReport::seconds, "Seconds since training began.")
       .def_readonly("best", &TEpochReport::best, "Whether this epoch has the lowest error so far.")
       .def("__repr__", [](const TEpochReport& r) {
@@ -224,9 +227,10 @@ void BindReports(py::module_& module) {
       .def_readonly("best_epoch", &TTrainingResult::bestEpoch,
                     "The epoch of the lowest validation (without one: training) error.")
       .def_readonly("best_error", &TTrainingResult::bestError)
-      .def_property_readonly("stop", [](const TTrainingResult& r) { return NameOf(kStops, r.stop); },
-                             "Why training ended: \"epochs\", \"target-error\", \"patience\",\n"
-                             "\"callback\", \"interrupted\" or \"diverged\".")
+      .def_property_readonly(
+          "stop", [](const TTrainingResult& r) { return NameOf(kStops, r.stop); },
+          "Why training ended: \"epochs\", \"target-error\", \"patience\",\n"
+          "\"callback\", \"interrupted\" or \"diverged\".")
       .def_readonly("training_error", &TTrainingResult::trainingError, "Of the network as left, measured anew.")
       .def_property_readonly(
           "validation_error",
@@ -235,8 +239,8 @@ void BindReports(py::module_& module) {
       .def_readonly("neurons_pruned", &TTrainingResult::neuronsPruned)
       .def_readonly("seconds", &TTrainingResult::seconds)
       .def("__repr__", [](const TTrainingResult& r) {
-        return "<netforge.TrainingResult " + std::to_string(r.epochs) + " epochs, stop \"" +
-               NameOf(kStops, r.stop) + "\", training error " + std::to_string(r.trainingError) + ">";
+        return "<netforge.TrainingResult " + std::to_string(r.epochs) + " epochs, stop \"" + NameOf(kStops, r.stop) +
+               "\", training error " + std::to_string(r.trainingError) + ">";
       });
 }
 

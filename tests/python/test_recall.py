@@ -73,7 +73,8 @@ def test_threads_share_a_network(small_net):
         assert result.tobytes() == expected.tobytes()
 
 
-@pytest.mark.parametrize("x", [np.zeros((4, 3)), np.zeros(3), np.zeros((2, 2, 2)), np.float64(1.0), [[1.0, 2.0], [3.0]]])
+@pytest.mark.parametrize("x", [np.zeros((4, 3)), np.zeros(3), np.zeros((2, 2, 2)), np.float64(1.0),
+                               [[1.0, 2.0], [3.0]]])
 def test_rows_of_the_wrong_shape_are_refused(small_net, x):
     with pytest.raises((ValueError, TypeError)):
         small_net.recall(x)
