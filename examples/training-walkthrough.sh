@@ -1,23 +1,31 @@
 #!/bin/sh
-# The walk-through of docs/training.md: make a network, train it on the XOR
-# rows with a weight penalty, prune it, measure it. Run in a folder that
-# holds xor.dat, with Netforge, NetforgeTrain and NetforgeEval on the PATH.
+# The walk-through of docs/training.md: from a CSV table to a trained,
+# pruned and measured network. Run in a folder that holds circle.csv, with
+# NetforgeData, Netforge, NetforgeTrain and NetforgeEval on the PATH.
 set -e
 
-cat > xor.par <<'PARAMETERS'
+# 1. The table (x, y, and whether the point lies inside a circle) becomes a
+#    data set file, dealt out into training, validation and test rows.
+NetforgeData import-csv --outputs inside circle.csv circle.dat
+NetforgeData split --fractions 0.6,0.2,0.2 --seed 1 circle.dat train.dat valid.dat test.dat
+
+# 2. An untrained network: 2 inputs, 10 hidden sigmoid neurons, 1 output.
+cat > circle.par <<'PARAMETERS'
 Layers = 3
-LayerSize = 2 6 1
+LayerSize = 2 10 1
 Bias = true
 MinWeight = -1
 MaxWeight = 1
 Seed = 1
-FileName = xor-untrained.wgt
+FileName = circle-untrained.wgt
 PARAMETERS
-Netforge xor.par
+Netforge circle.par
 
-NetforgeTrain --algorithm irprop- --epochs 500 --validation xor.dat \
-  --penalty "(lwf :learningrate 1 :forgettingrate 1e-4)" --prune-below 0.01 \
-  --report 100 --history xor-history.csv --plot xor-history.svg \
-  xor-untrained.wgt xor.dat xor-trained.wgt
+# 3. Training with a weight penalty and early stopping, then pruning.
+NetforgeTrain --epochs 1000 --validation valid.dat --patience 200 \
+  --penalty "(lwf :learningrate 1 :forgettingrate 1e-2)" --prune-below 0.05 \
+  --report 200 --history circle-history.csv --plot circle-history.svg \
+  circle-untrained.wgt train.dat circle-trained.wgt
 
-NetforgeEval xor-trained.wgt xor.dat
+# 4. The trained network on rows it has never seen.
+NetforgeEval circle-trained.wgt test.dat

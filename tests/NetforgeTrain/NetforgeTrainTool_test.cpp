@@ -224,6 +224,7 @@ TEST_F(NetforgeTrainTool, RefusesBadInputWithStatusOneAndWritesNothing) {
       {{"--frobnicate", "net.wgt", "train.dat", "out.wgt"}, "unknown option"},
       {{"net.wgt", "train.dat"}, "expected NETWORK TRAINSET OUTPUT"},
       {{"net.wgt", "train.dat", "train.dat"}, "OUTPUT names the same file as TRAINSET"},
+      {{"net.wgt", "train.dat", "no-such-folder/out.wgt"}, "no-such-folder/out.wgt: cannot create a file beside it"},
   };
   for (const Case& c : cases) {
     WriteText(folder.File("out.wgt"), "old contents");
