@@ -69,7 +69,8 @@ void SetPenalty(TTrainingOptions& options, std::optional<std::string> text) {
   const char* cursor = text->c_str();
   try {
     options.penalty = std::shared_ptr<const TKQstructure>(ParseMessage(cursor));
-  } catch (const TKQstructure::Error&) {
+  } catch (const TKQstructure::Error& error) {
+    delete error.structure;  // the catcher owns it
     throw py::value_error("penalty \"" + *text +
                           "\" is not a structured message such as \"(lwf :learningrate 0.1 :forgettingrate 1e-4)\"");
   }
