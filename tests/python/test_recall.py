@@ -94,16 +94,14 @@ def test_a_function_that_cannot_run_is_refused_not_run(small_net, function):
 
 def test_other_threads_run_while_the_network_recalls():
     network = netforge.generate([400, 400, 400], seed=4)
-    x = random_rows(3000, 400)
-    start = time.perf_counter()
-    network.recall(x)
-    alone = time.perf_counter() - start
+    x = random_rows(6000, 400)
     worker = threading.Thread(target=network.recall, args=(x,))
     ticks = []
     worker.start()
     while worker.is_alive():
         ticks.append(time.perf_counter())
     worker.join()
-    # Holding the GIL would leave one gap as long as the whole recall.
+    # Holding the GIL would leave one gap nearly as long as the whole recall;
+    # released, the gaps are the scheduler's.
     gaps = np.diff(ticks)
-    assert len(ticks) > 100 and gaps.max() < 0.5 * alone
+    assert len(ticks) > 100 and gaps.max() < 0.5 * (ticks[-1] - ticks[0])
