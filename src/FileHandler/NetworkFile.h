@@ -1,6 +1,6 @@
 // Network files: the writer's visitor and the layout constants shared by the
-// network file operations of FileTools (SaveNetwork, WriteNetwork and the
-// reader).
+// network file operations of FileTools (SaveNetwork and WriteNetwork in
+// NetworkFile.cpp, the reader in NetworkReader.cpp). Internal: not installed.
 //
 // A network file holds one whole network as text: its type, an information
 // block, one Layer block per layer and one ConnectionLayer block per connected
