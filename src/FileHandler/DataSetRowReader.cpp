@@ -17,6 +17,7 @@ struct DataSetRowReader::State {
   DataBlock block;
   long rowsRead = 0;
   bool endChecked = false;
+  bool readable = false;  // Open succeeded and no read has failed since
 };
 
 DataSetRowReader::DataSetRowReader() = default;
@@ -32,24 +33,33 @@ int DataSetRowReader::Open(const char* filename) {
   if (status != SUCCESS) return status;
   Netforge::detail::CheckRowsFit(s.tools, s.in, s.block, s.block.start, s.block.shape.rows,
                                  Netforge::detail::kHeaderOverstatesRows);
+  s.readable = true;
   return SUCCESS;
 }
 
-bool DataSetRowReader::MissingRows() const { return state_->block.noRows; }
-long DataSetRowReader::Rows() const { return state_->block.shape.rows; }
-long DataSetRowReader::Inputs() const { return state_->block.shape.inputs; }
-long DataSetRowReader::ExpectedOutputs() const { return state_->block.shape.expected; }
-long DataSetRowReader::GeneratedOutputs() const { return state_->block.shape.generated; }
-long DataSetRowReader::Errors() const { return state_->block.shape.errors; }
-bool DataSetRowReader::FirstLabels() const { return state_->block.shape.labels1; }
-bool DataSetRowReader::SecondLabels() const { return state_->block.shape.labels2; }
-bool DataSetRowReader::HasFirst() const { return state_->block.shape.HasFirst(); }
-bool DataSetRowReader::HasSecond() const { return state_->block.shape.HasSecond(); }
-long DataSetRowReader::RowsLeft() const { return state_->block.shape.rows - state_->rowsRead; }
+const DataSetRowReader::State& DataSetRowReader::Opened() const {
+  NF_ASSERT(state_ != nullptr);  // Open comes first
+  return *state_;
+}
+
+bool DataSetRowReader::MissingRows() const { return Opened().block.noRows; }
+long DataSetRowReader::Rows() const { return Opened().block.shape.rows; }
+long DataSetRowReader::Inputs() const { return Opened().block.shape.inputs; }
+long DataSetRowReader::ExpectedOutputs() const { return Opened().block.shape.expected; }
+long DataSetRowReader::GeneratedOutputs() const { return Opened().block.shape.generated; }
+long DataSetRowReader::Errors() const { return Opened().block.shape.errors; }
+bool DataSetRowReader::FirstLabels() const { return Opened().block.shape.labels1; }
+bool DataSetRowReader::SecondLabels() const { return Opened().block.shape.labels2; }
+bool DataSetRowReader::HasFirst() const { return Opened().block.shape.HasFirst(); }
+bool DataSetRowReader::HasSecond() const { return Opened().block.shape.HasSecond(); }
+long DataSetRowReader::RowsLeft() const { return Opened().block.shape.rows - Opened().rowsRead; }
 
 long DataSetRowReader::ReadRows(long maxRows, Data** first, Data** second) {
-  NF_ASSERT(state_ != nullptr && state_->block.shape.rows >= 0 && maxRows >= 0);
+  // Reading on after a failed Open or a failed run would read from an
+  // unknown place in the file.
+  NF_ASSERT(state_ != nullptr && state_->readable && maxRows >= 0);
   State& s = *state_;
+  s.readable = false;  // until this run has been read whole
   const Netforge::detail::Shape& shape = s.block.shape;
   if (first != nullptr) *first = nullptr;
   if (second != nullptr) *second = nullptr;
@@ -67,5 +77,6 @@ long DataSetRowReader::ReadRows(long maxRows, Data** first, Data** second) {
     Netforge::detail::ReadDataBlockEnd(s.tools, s.in, s.block);
     s.endChecked = true;
   }
+  s.readable = true;
   return rows;
 }

@@ -21,7 +21,9 @@
 //     announces more rows than the file holds", for a header whose "Rows" the
 //     rest of the file cannot hold, refused before memory is taken for them).
 //   - std::bad_alloc and std::length_error pass through.
-// After an error the reader is spent: only its destructor may be called.
+// After an error the reader is spent: only its destructor and the accessors
+// may be called (ReadRows after a failed Open or a failed ReadRows stops the
+// program in a consistency check).
 //
 // Ownership: the Data objects a run hands out belong to the caller, even
 // when ReadRows throws after making them. The reader owns its file.
@@ -78,6 +80,8 @@ class DataSetRowReader {
 
  private:
   struct State;
+  const State& Opened() const;
+
   std::unique_ptr<State> state_;
 };
 

@@ -233,3 +233,35 @@ TEST(DataSetRowReader, AnEmptyDataSetIsCheckedByItsFirstRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reading on after a failure would read from an unknown place: a broken
+// contract, not a file error.
+TEST(DataSetRowReaderDeathTest, ReadingAfterAFailureStopsTheProgram) {
+  TempFolder folder;
+  const std::string path = folder.File("bad.dat");
+  WriteText(path, "[DataSet]\n[Rows = 2]\n[Inputs = 1]\n[Data]\n1 x\n[~Data]\n[~DataSet]\n");
+  EXPECT_DEATH(
+      {
+        DataSetRowReader reader;
+        reader.Open(path.c_str());
+        Data* first = nullptr;
+        try {
+          reader.ReadRows(2, &first, nullptr);
+        } catch (const FileTools::Error&) {
+        }
+        reader.ReadRows(2, &first, nullptr);
+      },
+      "Assertion failed: state_ != nullptr && state_->readable && maxRows >= 0");
+  EXPECT_DEATH(
+      {
+        DataSetRowReader reader;
+        reader.Open(folder.File("missing.dat").c_str());
+        Data* first = nullptr;
+        reader.ReadRows(1, &first, nullptr);
+      },
+      "Assertion failed: state_ != nullptr && state_->readable");
+}
+
+}  // namespace
