@@ -61,14 +61,22 @@ std::string Describe(Data* data, long from = 0) {
   return text;
 }
 
-// The whole file read by ReadDataSet, described.
-std::string ReadWhole(const std::string& path) {
+// The data sets of one read; they belong to the caller even when the read
+// throws, so they are owned before it can.
+struct Sets {
   Data* first = nullptr;
   Data* second = nullptr;
-  const int status = FileTools().ReadDataSet(path.c_str(), &first, &second, nullptr);
-  std::unique_ptr<Data> a(first), b(second);
-  EXPECT_EQ(status, SUCCESS);
-  return Describe(first) + "|" + Describe(second);
+  ~Sets() {
+    delete first;
+    delete second;
+  }
+};
+
+// The whole file read by ReadDataSet, described.
+std::string ReadWhole(const std::string& path) {
+  Sets sets;
+  EXPECT_EQ(FileTools().ReadDataSet(path.c_str(), &sets.first, &sets.second, nullptr), SUCCESS);
+  return Describe(sets.first) + "|" + Describe(sets.second);
 }
 
 // The whole file read run by run, described as ReadWhole does.
@@ -78,13 +86,11 @@ std::string ReadInRuns(const std::string& path, long perRun) {
   std::string first, second;
   long done = 0;
   do {
-    Data* a = nullptr;
-    Data* b = nullptr;
-    const long rows = reader.ReadRows(perRun, &a, &b);
-    std::unique_ptr<Data> ownA(a), ownB(b);
-    EXPECT_EQ(a->MbrNdxRows, rows);
-    first += Describe(a, done);
-    second += Describe(b, done);
+    Sets run;
+    const long rows = reader.ReadRows(perRun, &run.first, &run.second);
+    EXPECT_EQ(run.first->MbrNdxRows, rows);
+    first += Describe(run.first, done);
+    second += Describe(run.second, done);
     done += rows;
     EXPECT_EQ(reader.RowsLeft(), reader.Rows() - done);
   } while (reader.RowsLeft() > 0);
