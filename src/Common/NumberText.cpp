@@ -170,6 +170,18 @@ char* FormatGeneral(char* first, double value, int precision) {
   return std::to_chars(first, first + kNumberBufferSize, value, std::chars_format::general, precision).ptr;
 }
 
+char* FormatExact(char* first, double value) {
+  char* end = FormatGeneral(first, value, 15);
+  if (!std::isfinite(value)) return end;
+  for (int precision = 16; precision <= 17; ++precision) {
+    double back = 0.0;
+    std::from_chars(first, end, back);
+    if (std::bit_cast<std::uint64_t>(back) == std::bit_cast<std::uint64_t>(value)) break;
+    end = FormatGeneral(first, value, precision);
+  }
+  return end;
+}
+
 void AppendLong(std::string& out, long value) {
   char buffer[kNumberBufferSize];
   out.append(buffer, FormatLong(buffer, value));
@@ -183,6 +195,11 @@ void AppendFixed(std::string& out, double value, int precision) {
 void AppendGeneral(std::string& out, double value, int precision) {
   char buffer[kNumberBufferSize];
   out.append(buffer, FormatGeneral(buffer, value, precision));
+}
+
+void AppendExact(std::string& out, double value) {
+  char buffer[kNumberBufferSize];
+  out.append(buffer, FormatExact(buffer, value));
 }
 
 ScanResult ScanLong(const char* text, long& value, long min, long max, const char** end) {

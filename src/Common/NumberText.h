@@ -28,10 +28,17 @@ char* FormatFixed(char* first, double value, int precision);
 // trailing point dropped, exponent form for very small and large magnitudes.
 char* FormatGeneral(char* first, double value, int precision);
 
+// The fewest of "%.15g", "%.16g" and "%.17g" that reads back as exactly
+// |value| (17 significant digits always do): the text of FormatGeneral at
+// precision 15 for every value that it already holds exactly, more digits
+// only where 15 would lose bits. Infinities and NaN as at precision 15.
+char* FormatExact(char* first, double value);
+
 // Convenience forms that append to a string.
 void AppendLong(std::string& out, long value);
 void AppendFixed(std::string& out, double value, int precision);
 void AppendGeneral(std::string& out, double value, int precision);
+void AppendExact(std::string& out, double value);
 
 enum class ScanResult {
   kOk,          // a number was read

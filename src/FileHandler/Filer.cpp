@@ -84,23 +84,33 @@ void Put(std::ostream& out, const std::string& text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-// The row's input values, each in "%.15g" form followed by one blank.
-void AppendInputs(std::string& line, const Data& data, long row) {
-  for (long col = 0; col < data.MbrNdxInputs; ++col) {
-    double value = 0.0;
-    data.GetInputDatum(row, col, &value);
-    Netforge::AppendGeneral(line, value, 15);
+// How the row writer spells numbers: "%.15g" by default; with the option
+// (options :numbers exact), the fewest digits (15 to 17) that read back as
+// the same double, for files that must keep every bit of their values.
+enum class NumberForm { kFifteenDigits, kExact };
+
+NumberForm NumberFormOf(const TKQstructure* options) {
+  const TKQstructure* numbers = options != nullptr ? options->Find("numbers") : nullptr;
+  if (numbers != nullptr && Netforge::strcasecmp(numbers->GetHead(), "exact") == 0) return NumberForm::kExact;
+  return NumberForm::kFifteenDigits;
+}
+
+// |values| each in the chosen form followed by one blank.
+void AppendValues(std::string& line, const double* values, long count, NumberForm form) {
+  for (long col = 0; col < count; ++col) {
+    if (form == NumberForm::kExact) Netforge::AppendExact(line, values[col]);
+    else Netforge::AppendGeneral(line, values[col], 15);
     line += ' ';
   }
 }
 
-void AppendOutputs(std::string& line, const Data& data, long row) {
-  for (long col = 0; col < data.MbrNdxOutputs; ++col) {
-    double value = 0.0;
-    data.GetOutputDatum(row, col, &value);
-    Netforge::AppendGeneral(line, value, 15);
-    line += ' ';
-  }
+// The row's input values (or output values).
+void AppendInputs(std::string& line, const Data& data, long row, NumberForm form) {
+  if (data.MbrNdxInputs > 0) AppendValues(line, data.MbrDyaRtpInputs[row], data.MbrNdxInputs, form);
+}
+
+void AppendOutputs(std::string& line, const Data& data, long row, NumberForm form) {
+  if (data.MbrNdxOutputs > 0) AppendValues(line, data.MbrDyaRtpOutputs[row], data.MbrNdxOutputs, form);
 }
 
 // A label list: "[", each name followed by " " when its value is exactly 1,
@@ -297,7 +307,7 @@ int FileTools::WriteDataSetHeader(const char* filename, long inputs, long expect
 }
 
 int FileTools::WriteDataSetRows(const char* filename, Data* data1, Data* data2, TKQstructure* options) {
-  delete options;
+  const NumberForm form = NumberFormOf(std::unique_ptr<TKQstructure>(options).get());
   WriteCounts counts;
   const int status = CountsOf(data1, data2, counts);
   if (status != SUCCESS) return status;
@@ -308,17 +318,17 @@ int FileTools::WriteDataSetRows(const char* filename, Data* data1, Data* data2, 
   for (long row = 0; row < counts.rows; ++row) {
     line.clear();
     if (data1 != nullptr) {
-      AppendInputs(line, *data1, row);
+      AppendInputs(line, *data1, row, form);
       line += "  ";
       if (data1->MbrBoolLabels) AppendLabelsAndBlank(line, *data1, row);
-      else AppendOutputs(line, *data1, row);
+      else AppendOutputs(line, *data1, row, form);
     }
     if (data2 != nullptr) {
       line += "  ";
       if (data2->MbrBoolLabels) AppendLabelsAndBlank(line, *data2, row);
-      else AppendInputs(line, *data2, row);
+      else AppendInputs(line, *data2, row, form);
       line += "  ";
-      AppendOutputs(line, *data2, row);
+      AppendOutputs(line, *data2, row, form);
     }
     line += '\n';
     Put(out, line);

@@ -166,7 +166,11 @@ class FileTools {
   TBasicNetwork* LoadNetwork(const char* fileName, TKQstructure* status);
   TBasicNetwork* ReadNetwork(std::istream& in, TKQstructure* status);
 
-  // ---- Data set files (Filer.cpp). Status codes are in Filer.h. ----
+  // ---- Data set files (Filer.cpp). Status codes are in Filer.h. The
+  // writers write numbers with 15 significant digits; with the option
+  // (options :numbers exact) each takes the fewest of 15, 16 or 17 digits
+  // that read back as the same double, so that reading the file gives the
+  // very values written. ----
 
   int ReadDataSet(const char* filename, Data** PtrDatFileData1, Data** PtrDatFileData2, TKQstructure* options);
   int ReadDataSet(const char* filename, Data** PtrDatFileData1);

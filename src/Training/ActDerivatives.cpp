@@ -1,0 +1,56 @@
+#include "Training/ActDerivatives.h"
+
+#include "Common/Assert.h"
+#include "NeuralNets/TBasicNeuron.h"
+
+namespace {
+
+// The gain forms are only ever given to gain neurons (the network checks
+// that before training), so the cast is safe here.
+double GainOf(const TBasicNeuron* neuron) { return static_cast<const TGainNeuron*>(neuron)->gain; }
+
+double ConstantSlope(const TBasicNeuron*, double, double) { return 0.0; }
+double LinearSlope(const TBasicNeuron*, double, double) { return 1.0; }
+double SaturatedLinearSlope(const TBasicNeuron*, double net, double) { return net > 0.0 && net < 1.0 ? 1.0 : 0.0; }
+double SigmoidSlope(const TBasicNeuron*, double, double y) { return y * (1.0 - y); }
+double TanhSlope(const TBasicNeuron*, double, double y) { return 1.0 - y * y; }
+
+double LinearGainSlope(const TBasicNeuron* neuron, double, double) { return GainOf(neuron); }
+double LinearGainByGain(const TBasicNeuron*, double net, double) { return net; }
+double SigmoidGainSlope(const TBasicNeuron* neuron, double, double y) { return GainOf(neuron) * (y * (1.0 - y)); }
+double SigmoidGainByGain(const TBasicNeuron*, double net, double y) { return net * (y * (1.0 - y)); }
+double TanhGainSlope(const TBasicNeuron* neuron, double, double y) { return GainOf(neuron) * (1.0 - y * y); }
+double TanhGainByGain(const TBasicNeuron*, double net, double y) { return net * (1.0 - y * y); }
+
+}  // namespace
+
+TDerivativeTable::TDerivativeTable() {
+  Register(BiasFunction, ConstantSlope);
+  Register(LinearFunction, LinearSlope);
+  Register(SaturatedLinearFunction, SaturatedLinearSlope);
+  Register(SigmoidFunction, SigmoidSlope);
+  Register(TanhFunction, TanhSlope);
+  Register(LinearGainFunction, LinearGainSlope, LinearGainByGain);
+  Register(SigmoidGainFunction, SigmoidGainSlope, SigmoidGainByGain);
+  Register(TanhGainFunction, TanhGainSlope, TanhGainByGain);
+}
+
+void TDerivativeTable::Register(ActFunction fn, ActDerivative byNet, ActDerivative byGain) {
+  NF_ASSERT(fn != nullptr);
+  NF_ASSERT(byNet != nullptr);
+  for (Entry& entry : entries_) {
+    if (entry.fn == fn) {
+      entry.byNet = byNet;
+      entry.byGain = byGain;
+      return;
+    }
+  }
+  entries_.push_back(Entry{fn, byNet, byGain});
+}
+
+const TDerivativeTable::Entry* TDerivativeTable::Find(ActFunction fn) const {
+  for (const Entry& entry : entries_) {
+    if (entry.fn == fn) return &entry;
+  }
+  return nullptr;
+}

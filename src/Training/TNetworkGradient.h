@@ -1,0 +1,157 @@
+// TNetworkGradient: forward and backward passes of a feed-forward network,
+// giving the gradient of a training error with respect to its trainable
+// weights (and, optionally, its gains).
+//
+// It works on any network the library holds whose connected blocks all lead
+// from a lower into a higher layer: multilayer perceptrons, connected
+// networks, and general networks read from files with shortcut blocks (layer
+// k into any higher layer) and bias layers, with TPrunedConnections (pruned
+// and frozen connections honoured) and TConnectedConnections blocks.
+//
+// The constructor checks the network and throws TException (kind "Untrainable
+// Network") before anything is touched when it cannot be trained: a block into
+// the same or a lower layer (recurrent), a block class other than the two
+// above, an input layer that is not an input-type layer or an input-type
+// layer elsewhere, a neuron function without a known derivative, a gain
+// function on a neuron without a gain, cross-entropy on outputs that are not
+// sigmoid. A network with nothing to train is accepted (Layout().trainable
+// is 0); TTrainer refuses it.
+//
+// Parameters: every connection that exists and is trainable in a block into
+// a layer between the input layer (exclusive) and the output layer
+// (inclusive); blocks into the input layer or above the output layer do not
+// change the outputs and are left alone. With |trainGains|, also the gain of
+// every gain neuron whose function has a gain derivative. The gradient is one
+// flat array (Layout().size values): each parameter block's cells in its
+// storage order (target-major, nTo * nFrom, with zeros at cells that are not
+// trainable), blocks in the network's block order, then the gains.
+//
+// Errors: SumSquared is E = 1/2 sum over patterns and outputs of (t - y)^2,
+// half the sum that TErrorRMSObj accumulates; CrossEntropy is the sum that
+// TErrorCrossEntropyObj accumulates, with dE/dnet = y - t (times the gain
+// for "sigmoid-gain") at the outputs.
+//
+// Forward pass: the same calls as TBasicNetwork::Recall (each block's
+// AccumulateNetInput into a zeroed net-input vector, then the layer's
+// Activate), so outputs are bit for bit those of Recall, without Recall's
+// warnings; the net inputs are kept for the derivatives.
+//
+// The network must outlive this object and keep its structure (layers,
+// sizes, blocks, flags) while it exists; weights and gains may change. Not
+// thread-safe: one object per thread.
+#ifndef NETFORGE_TRAINING_TNETWORKGRADIENT_H
+#define NETFORGE_TRAINING_TNETWORKGRADIENT_H
+
+#include <cstddef>
+#include <vector>
+
+#include "NeuralNets/TBasicConnections.h"
+#include "Training/ActDerivatives.h"
+#include "Training/BlockBackward.h"
+
+class TBasicNetwork;
+class TBasicConnections;
+class TGainNeuron;
+
+enum class TTrainingError { SumSquared, CrossEntropy };
+
+// The trainable parameters of a network, as the gradient lays them out.
+struct TParameterLayout {
+  struct Block {
+    TBasicConnections* block;
+    int fromLayer;
+    int toLayer;
+    TBlockView view;
+    double* weights;             // nTo * nFrom weights, contiguous, target-major
+    const unsigned char* flags;  // the same cells' flags; null when all are trainable
+    std::size_t offset;          // of the first cell in the gradient
+    std::size_t cells;           // nTo * nFrom
+    bool allTrainable;           // every cell exists and is trainable
+  };
+  struct Gain {
+    TGainNeuron* neuron;
+    std::size_t offset;
+  };
+  std::vector<Block> blocks;
+  std::vector<Gain> gains;
+  std::size_t size = 0;       // values in the gradient
+  std::size_t trainable = 0;  // parameters that training changes
+
+  // Calls fn(value, gradientIndex) for every trainable parameter: block
+  // cells that exist and are trainable in block and storage order, then the
+  // gains. The loop order is fixed, so state kept by index is reproducible.
+  template <class Fn>
+  void ForEach(Fn&& fn) const {
+    for (const Block& b : blocks) {
+      if (b.allTrainable) {
+        for (std::size_t i = 0; i < b.cells; ++i) fn(b.weights[i], b.offset + i);
+        continue;
+      }
+      for (std::size_t i = 0; i < b.cells; ++i) {
+        if ((b.flags[i] & FMaskAll) == FMaskAll) fn(b.weights[i], b.offset + i);
+      }
+    }
+    for (const Gain& g : gains) fn(GainValue(g), g.offset);
+  }
+
+ private:
+  static double& GainValue(const Gain& g);
+};
+
+class TNetworkGradient {
+ public:
+  // Checks the network as described above (throws TException) and lays out
+  // its parameters. |derivatives| must outlive this object.
+  TNetworkGradient(TBasicNetwork& network, const TDerivativeTable& derivatives, TTrainingError error,
+                   bool trainGains);
+  TNetworkGradient(const TNetworkGradient&) = delete;
+  TNetworkGradient& operator=(const TNetworkGradient&) = delete;
+
+  int NumInputs() const { return numInputs_; }
+  int NumOutputs() const { return numOutputs_; }
+  const TParameterLayout& Layout() const { return layout_; }
+  TBasicNetwork& Network() const { return network_; }
+
+  // Runs |input| (NumInputs values) through the network; returns the output
+  // layer's NumOutputs values, valid until the next pass.
+  const double* Forward(const double* input);
+
+  // Forward pass of |input|, then adds the gradient of this pattern's error
+  // against |target| to |gradient| (Layout().size values). Returns the
+  // outputs as Forward does.
+  const double* AddPatternGradient(const double* input, const double* target, double* gradient);
+
+ private:
+  // The checks of the constructor, then the layout of the parameters and
+  // of the per-layer buffers.
+  void CheckBlocks();
+  void CheckNeurons(const TDerivativeTable& derivatives);
+  void LayOut(bool trainGains);
+  void Backward(const double* target, double* gradient);
+
+  TBasicNetwork& network_;
+  TTrainingError error_;
+  int numInputs_ = 0;
+  int numOutputs_ = 0;
+  int lastLayer_ = 0;  // the output layer: layers above it are not computed
+  TParameterLayout layout_;
+  // Per layer (0 .. lastLayer_): net inputs, output errors dE/dy and deltas
+  // dE/dnet, and the derivative entry of each neuron (null for the input layer).
+  std::vector<std::vector<double>> net_;
+  std::vector<std::vector<double>> outputError_;
+  std::vector<std::vector<double>> delta_;
+  std::vector<std::vector<const TDerivativeTable::Entry*>> slopes_;
+  // Per layer: the connected blocks into it (with the parameter block index,
+  // or -1 when its weights are not parameters), and the gradient index of
+  // each neuron's gain (or -1).
+  struct Incoming {
+    int fromLayer;
+    TBasicConnections* block;
+    TBlockView view;
+    int parameterBlock;
+  };
+  std::vector<std::vector<Incoming>> incoming_;
+  std::vector<std::vector<long>> gainIndex_;
+};
+
+#endif  // NETFORGE_TRAINING_TNETWORKGRADIENT_H
