@@ -18,6 +18,7 @@
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "ProgressLine.h"
+#include "ReplacedFile.h"
 
 namespace {
 
@@ -172,8 +173,12 @@ DataSetShape ShapeOf(const DataSetRowReader& data) {
 // Runs the rows of a data set file through a network, run by run.
 class Evaluation {
  public:
-  Evaluation(const EvaluationSettings& settings, TBasicNetwork& network, DataSetRowReader& data)
+  // The result file, named settings.result in messages, is written at
+  // |resultPath|.
+  Evaluation(const EvaluationSettings& settings, const std::string& resultPath, TBasicNetwork& network,
+             DataSetRowReader& data)
       : settings_(settings),
+        resultPath_(resultPath),
         network_(network),
         data_(data),
         shape_(ShapeOf(data)),
@@ -188,7 +193,7 @@ class Evaluation {
 
   EvaluationSummary Run() {
     if (!settings_.result.empty()) {
-      CheckStatus(settings_.result, FileTools().WriteDataSetHeader(settings_.result.c_str(), shape_.inputs,
+      CheckStatus(settings_.result, FileTools().WriteDataSetHeader(resultPath_.c_str(), shape_.inputs,
                                                                    shape_.labels ? -1 : shape_.expected, nOut_,
                                                                    measured_ ? nOut_ : 0, shape_.rows));
       resultBegun_ = true;
@@ -203,7 +208,7 @@ class Evaluation {
       progress.Update(done, shape_.rows);
     } while (done < shape_.rows);
     progress.Finish();
-    if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(settings_.result.c_str()));
+    if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(resultPath_.c_str()));
 
     EvaluationSummary summary;
     summary.rows = shape_.rows;
@@ -242,7 +247,7 @@ class Evaluation {
     }
     if (second) {
       CheckStatus(settings_.result,
-                  FileTools().WriteDataSetRows(settings_.result.c_str(), first.get(), second.get(), nullptr));
+                  FileTools().WriteDataSetRows(resultPath_.c_str(), first.get(), second.get(), nullptr));
     }
     return rows;
   }
@@ -268,6 +273,7 @@ class Evaluation {
   }
 
   const EvaluationSettings& settings_;
+  const std::string& resultPath_;
   TBasicNetwork& network_;
   DataSetRowReader& data_;
   const DataSetShape shape_;
@@ -293,12 +299,18 @@ EvaluationSummary RunEvaluation(const EvaluationSettings& settings) {
   const long nOut = network->layers[static_cast<std::size_t>(network->outLayer)]->numNeurons;
   CheckFits(settings.dataSet, *data, nIn, nOut);
 
-  Evaluation evaluation(settings, *network, *data);
+  // Written beside the result file and renamed into place only when
+  // complete, so a failed run leaves an earlier result file as it was.
+  ReplacedFile result(settings.result);
+  Evaluation evaluation(settings, result.WritePath(), *network, *data);
   try {
-    return evaluation.Run();
+    EvaluationSummary summary = evaluation.Run();
+    if (!result.Commit()) throw FailureIn(settings.result, StatusMessage(FILE_WRITE_FAILED));
+    return summary;
   } catch (...) {
-    // A half-written result file would read as a broken data set.
-    if (evaluation.ResultBegun()) {
+    // A half-written result file would read as a broken data set; where it
+    // was written in place, it goes.
+    if (evaluation.ResultBegun() && result.WritePath() == settings.result) {
       std::error_code ignored;
       std::filesystem::remove(settings.result, ignored);
     }
