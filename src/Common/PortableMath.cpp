@@ -1,0 +1,228 @@
+#include "Common/PortableMath.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <limits>
+
+// Every line below relies on each + - * / being rounded once, to nearest, in
+// the order written. Fused multiply-add or reassociation would change bits
+// between machines; CMake compiles this file with -ffp-contract=off and
+// -mno-fma, and these checks catch builds that would break it anyway.
+#if defined(__FAST_MATH__)
+#error "PortableMath must not be compiled with -ffast-math"
+#endif
+#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
+#error "PortableMath needs double arithmetic evaluated in double precision"
+#endif
+
+namespace Netforge {
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// ln 2 in two parts. The high part has 29 significant bits, so k * kLn2Hi is
+// exact for every |k| < 2^24 and x - k * kLn2Hi loses nothing; the low part
+// holds the next 53 bits. Both from ln 2 computed to 60 digits.
+constexpr double kLn2Hi = 0x1.62e42ffp-1;
+constexpr double kLn2Lo = -0x1.718432a1b0e26p-35;
+constexpr double kInvLn2 = 0x1.71547652b82fep+0;  // 1 / ln 2, rounded
+constexpr double kSqrt2 = 0x1.6a09e667f3bcdp+0;   // sqrt(2), rounded
+
+// Above this e^x exceeds the largest double; below the other e^x is less
+// than half the smallest subnormal.
+constexpr double kExpOverflow = 0x1.62e42fefa39efp+9;    // ln(DBL_MAX), 709.78...
+constexpr double kExpUnderflow = -0x1.74910d52d3051p+9;  // -745.13...
+
+// Adding then subtracting 1.5 * 2^52 rounds a double of magnitude < 2^51 to
+// the nearest integer (ties to even).
+constexpr double kRoundShifter = 0x1.8p52;
+
+constexpr double Factorial(int n) { return n <= 1 ? 1.0 : n * Factorial(n - 1); }
+
+// Taylor coefficients of e^r - 1 - r - r^2/2, divided by r^3: 1/3!, ..., 1/14!.
+// On |r| <= ln2/2 the first term left out, r^15/15!, is below 2^-60.
+constexpr std::array<double, 12> MakeExpCoefficients() {
+  std::array<double, 12> c{};
+  for (int i = 0; i < 12; ++i) c[static_cast<std::size_t>(i)] = 1.0 / Factorial(i + 3);
+  return c;
+}
+constexpr std::array<double, 12> kExpCoefficients = MakeExpCoefficients();
+
+// log(1+f) = 2 atanh(s) with s = f/(2+f) = 2s + s * (2/3 s^2 + 2/5 s^4 + ...).
+// |s| <= 3 - 2 sqrt(2) < 0.172, so ten terms leave an error below 2^-62.
+constexpr std::array<double, 10> MakeLogCoefficients() {
+  std::array<double, 10> c{};
+  for (int i = 0; i < 10; ++i) c[static_cast<std::size_t>(i)] = 2.0 / (2 * i + 3);
+  return c;
+}
+constexpr std::array<double, 10> kLogCoefficients = MakeLogCoefficients();
+
+template <std::size_t N>
+double Horner(const std::array<double, N>& c, double x) {
+  double sum = c[N - 1];
+  for (std::size_t i = N - 1; i-- > 0;) sum = c[i] + x * sum;
+  return sum;
+}
+
+// 2^n for -1022 <= n <= 1023, built from its bits.
+double Pow2(int n) {
+  return std::bit_cast<double>(static_cast<std::uint64_t>(n + 1023) << 52);
+}
+
+// y * 2^k rounded once, for y in [0.5, 2] and -1076 <= k <= 1025.
+double Scale(double y, int k) {
+  if (k > 1023) return y * Pow2(k - 2) * 4.0;
+  if (k < -1021) return y * Pow2(k + 1000) * 0x1p-1000;  // one rounding, in the last step
+  return y * Pow2(k);
+}
+
+// An unevaluated sum hi + lo: a number with about twice a double's precision.
+struct DoubleDouble {
+  double hi;
+  double lo;
+};
+
+// a + b exactly, for any a, b (Knuth).
+DoubleDouble TwoSum(double a, double b) {
+  const double sum = a + b;
+  const double bPart = sum - a;
+  return {sum, (a - (sum - bPart)) + (b - bPart)};
+}
+
+// a + b exactly, for |a| >= |b| or a == 0 (Dekker).
+DoubleDouble FastTwoSum(double a, double b) {
+  const double sum = a + b;
+  return {sum, b - (sum - a)};
+}
+
+// a * b exactly (Dekker, with Veltkamp's split into 26-bit halves), for
+// products far from overflow and underflow.
+DoubleDouble TwoProduct(double a, double b) {
+  constexpr double kSplitter = 0x1p27 + 1.0;
+  const double aScaled = kSplitter * a;
+  const double aHi = aScaled - (aScaled - a);
+  const double aLo = a - aHi;
+  const double bScaled = kSplitter * b;
+  const double bHi = bScaled - (bScaled - b);
+  const double bLo = b - bHi;
+  const double product = a * b;
+  return {product, ((aHi * bHi - product) + aHi * bLo + aLo * bHi) + aLo * bLo};
+}
+
+// e^x = 2^k * (1 + s), with s = hi + lo known to about 2^-60 relative to 1 + s
+// and |s| < 0.42; for |x| <= 746.
+struct ReducedExp {
+  int k;
+  DoubleDouble s;
+};
+
+ReducedExp ReduceExp(double x) {
+  const double kf = (x * kInvLn2 + kRoundShifter) - kRoundShifter;
+  // x - k ln2 = r + c exactly (up to the error of ln2's two parts), |r| <= 0.35.
+  const double hi = x - kf * kLn2Hi;
+  const double lo = kf * kLn2Lo;
+  const double r = hi - lo;
+  const double c = (hi - r) - lo;
+  // e^(r+c) - 1 = r + r^2/2 + r^3 P(r) + c e^r; the first two terms are kept
+  // exactly, the small rest is added once.
+  const DoubleDouble square = TwoProduct(r, r);
+  const DoubleDouble head = FastTwoSum(r, 0.5 * square.hi);
+  const double rest = r * square.hi * Horner(kExpCoefficients, r) + (c + c * r);
+  const double tail = head.lo + (0.5 * square.lo + rest);
+  return {static_cast<int>(kf), FastTwoSum(head.hi, tail)};
+}
+
+// 2^k * (1 + s) rounded once.
+double ExpFromReduced(const ReducedExp& e) {
+  const DoubleDouble one = FastTwoSum(1.0, e.s.hi);
+  return Scale(one.hi + (one.lo + e.s.lo), e.k);
+}
+
+// 2^k * (1 + s) - 1 as a double-double, for -1022 <= k <= 1023.
+DoubleDouble Expm1FromReduced(const ReducedExp& e) {
+  if (e.k == 0) return e.s;
+  const double power = Pow2(e.k);
+  const DoubleDouble powerMinusOne = TwoSum(power, -1.0);
+  const DoubleDouble sum = TwoSum(powerMinusOne.hi, power * e.s.hi);
+  return FastTwoSum(sum.hi, sum.lo + (powerMinusOne.lo + power * e.s.lo));
+}
+
+}  // namespace
+
+double Exp(double x) {
+  if (x != x) return x + x;  // NaN
+  if (x > kExpOverflow) return kInfinity;
+  if (x < kExpUnderflow) return 0.0;
+  if (x > -0x1p-54 && x < 0x1p-54) return 1.0 + x;  // e^x = 1 + x to the last bit
+  return ExpFromReduced(ReduceExp(x));
+}
+
+double Expm1(double x) {
+  if (x != x) return x + x;
+  if (x > kExpOverflow) return kInfinity;
+  if (x < -40.0) return -1.0;                    // e^x is below half an ulp of 1
+  if (x > -0x1p-54 && x < 0x1p-54) return x;    // keeps -0 and subnormals
+  const ReducedExp e = ReduceExp(x);
+  if (e.k > 56) return ExpFromReduced(e);        // the -1 is below half an ulp
+  return Expm1FromReduced(e).hi;
+}
+
+double Tanh(double x) {
+  if (x != x) return x + x;
+  const double a = x < 0 ? -x : x;
+  if (a < 0x1p-28) return x;                  // tanh x = x (1 - x^2/3 ...), rounds to x
+  if (a >= 22.0) return x < 0 ? -1.0 : 1.0;   // 1 - tanh 22 < 2^-62
+  // tanh a = (e^2a - 1) / (e^2a + 1), with numerator and denominator as
+  // double-doubles and the quotient corrected once by its exact remainder.
+  const DoubleDouble numerator = Expm1FromReduced(ReduceExp(2.0 * a));
+  const DoubleDouble denominatorHead = TwoSum(numerator.hi, 2.0);
+  const double denominatorLo = denominatorHead.lo + numerator.lo;
+  const double quotient = numerator.hi / denominatorHead.hi;
+  const DoubleDouble back = TwoProduct(quotient, denominatorHead.hi);
+  const double remainder = (((numerator.hi - back.hi) - back.lo) + numerator.lo) - quotient * denominatorLo;
+  const double t = quotient + remainder / denominatorHead.hi;
+  return x < 0 ? -t : t;
+}
+
+double Log(double x) {
+  if (x != x) return x + x;
+  if (x < 0.0) {
+    const double zero = x - x;  // 0, or NaN for -inf
+    return zero / zero;         // NaN, as the C library gives it
+  }
+  if (x == 0.0) return -kInfinity;
+  if (x == kInfinity) return x;
+  int k = 0;
+  if (x < std::numeric_limits<double>::min()) {  // subnormal: make it normal
+    x *= 0x1p54;
+    k = -54;
+  }
+  // x = 2^k * m with m in [sqrt(2)/2, sqrt(2)), and f = m - 1 exactly.
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
+  k += static_cast<int>(bits >> 52) - 1023;
+  double m = std::bit_cast<double>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
+  if (m > kSqrt2) {
+    m *= 0.5;
+    k += 1;
+  }
+  const double f = m - 1.0;
+  // log(1+f) = 2s + s R with s = f/(2+f) and R = 2/3 s^2 + 2/5 s^4 + ...;
+  // as 2s = f - s f and s f = f^2/2 - s f^2/2:
+  //   log x = k ln2 + f - f^2/2 + s (f^2/2 + R).
+  // The large terms k ln2_hi, f and f^2/2 are summed exactly; the small rest,
+  // at most a twentieth of the result, is rounded once before it joins them.
+  const double s = f / (2.0 + f);
+  const double z = s * s;
+  const double series = z * Horner(kLogCoefficients, z);
+  const DoubleDouble square = TwoProduct(f, f);
+  const double halfSquare = 0.5 * square.hi;
+  const double dk = k;
+  const DoubleDouble head = TwoSum(dk * kLn2Hi, f);
+  const DoubleDouble sum = TwoSum(head.hi, -halfSquare);
+  const double rest = s * (halfSquare + series) + (dk * kLn2Lo - 0.5 * square.lo);
+  return sum.hi + ((head.lo + sum.lo) + rest);
+}
+
+}  // namespace Netforge
