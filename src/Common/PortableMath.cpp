@@ -41,14 +41,14 @@ constexpr double kRoundShifter = 0x1.8p52;
 
 constexpr double Factorial(int n) { return n <= 1 ? 1.0 : n * Factorial(n - 1); }
 
-// Taylor coefficients of e^r - 1 - r - r^2/2, divided by r^3: 1/3!, ..., 1/14!.
-// On |r| <= ln2/2 the first term left out, r^15/15!, is below 2^-60.
-constexpr std::array<double, 12> MakeExpCoefficients() {
-  std::array<double, 12> c{};
-  for (int i = 0; i < 12; ++i) c[static_cast<std::size_t>(i)] = 1.0 / Factorial(i + 3);
+// Taylor coefficients of e^r - 1 - r, divided by r^2: 1/2!, ..., 1/6!. On
+// |r| <= ln2/128 the first term left out, r^7/7!, is below 2^-65.
+constexpr std::array<double, 5> MakeExpCoefficients() {
+  std::array<double, 5> c{};
+  for (int i = 0; i < 5; ++i) c[static_cast<std::size_t>(i)] = 1.0 / Factorial(i + 2);
   return c;
 }
-constexpr std::array<double, 12> kExpCoefficients = MakeExpCoefficients();
+constexpr std::array<double, 5> kExpCoefficients = MakeExpCoefficients();
 
 // log(1+f) = 2 atanh(s) with s = f/(2+f) = 2s + s * (2/3 s^2 + 2/5 s^4 + ...).
 // |s| <= 3 - 2 sqrt(2) < 0.172, so ten terms leave an error below 2^-62.
@@ -80,7 +80,7 @@ double Pow2(int n) {
   return std::bit_cast<double>(static_cast<std::uint64_t>(n + 1023) << 52);
 }
 
-// y * 2^k rounded once, for y in [0.5, 2] and -1076 <= k <= 1025.
+// y * 2^k rounded once, for y in [0.5, 4] and -1076 <= k <= 1025.
 double Scale(double y, int k) {
   if (k > 1023) return y * Pow2(k - 2) * 4.0;
   if (k < -1021) return y * Pow2(k + 1000) * 0x1p-1000;  // one rounding, in the last step
@@ -94,21 +94,21 @@ struct DoubleDouble {
 };
 
 // a + b exactly, for any a, b (Knuth).
-DoubleDouble TwoSum(double a, double b) {
+constexpr DoubleDouble TwoSum(double a, double b) {
   const double sum = a + b;
   const double bPart = sum - a;
   return {sum, (a - (sum - bPart)) + (b - bPart)};
 }
 
 // a + b exactly, for |a| >= |b| or a == 0 (Dekker).
-DoubleDouble FastTwoSum(double a, double b) {
+constexpr DoubleDouble FastTwoSum(double a, double b) {
   const double sum = a + b;
   return {sum, b - (sum - a)};
 }
 
 // a * b exactly (Dekker, with Veltkamp's split into 26-bit halves), for
 // products far from overflow and underflow.
-DoubleDouble TwoProduct(double a, double b) {
+constexpr DoubleDouble TwoProduct(double a, double b) {
   constexpr double kSplitter = 0x1p27 + 1.0;
   const double aScaled = kSplitter * a;
   const double aHi = aScaled - (aScaled - a);
@@ -120,42 +120,89 @@ DoubleDouble TwoProduct(double a, double b) {
   return {product, ((aHi * bHi - product) + aHi * bLo + aLo * bHi) + aLo * bLo};
 }
 
-// e^x = 2^k * (1 + s), with s = hi + lo known to about 2^-60 relative to 1 + s
-// and |s| < 0.42; for |x| <= 746.
-struct ReducedExp {
-  int k;
-  DoubleDouble s;
+// Double-double products and quotients, enough to compute the table below.
+constexpr DoubleDouble Multiply(DoubleDouble a, DoubleDouble b) {
+  const DoubleDouble p = TwoProduct(a.hi, b.hi);
+  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+constexpr DoubleDouble DivideBySmallInteger(DoubleDouble a, double n) {
+  const double q = a.hi / n;
+  const DoubleDouble back = TwoProduct(q, n);
+  return FastTwoSum(q, (((a.hi - back.hi) - back.lo) + a.lo) / n);
+}
+
+// e^x reduces to 2^k * 2^(j/64) * e^r with |r| <= ln2/128. The 64 powers
+// 2^(j/64) as double-doubles, computed by the compiler: 2^(1/64) =
+// e^(ln2/64) from its Taylor series, then its powers, each to about 2^-100.
+constexpr int kTableBits = 6;
+constexpr int kTableSize = 1 << kTableBits;
+
+constexpr std::array<DoubleDouble, kTableSize> MakeExp2Table() {
+  const DoubleDouble x = FastTwoSum(kLn2Hi / kTableSize, kLn2Lo / kTableSize);
+  DoubleDouble term{1.0, 0.0};
+  DoubleDouble root{1.0, 0.0};
+  for (int n = 1; n <= 16; ++n) {  // x^17/17! < 2^-170
+    term = DivideBySmallInteger(Multiply(term, x), n);
+    const DoubleDouble sum = TwoSum(root.hi, term.hi);
+    root = FastTwoSum(sum.hi, sum.lo + (root.lo + term.lo));
+  }
+  std::array<DoubleDouble, kTableSize> table{};
+  table[0] = {1.0, 0.0};
+  for (std::size_t j = 1; j < table.size(); ++j) table[j] = Multiply(table[j - 1], root);
+  return table;
+}
+constexpr std::array<DoubleDouble, kTableSize> kExp2Table = MakeExp2Table();
+
+// x = m ln2/64 + r + c, |r| <= ln2/128 (up to the error of ln2's two parts,
+// which is below 2^-80 relative), with m = 64 k + j.
+struct Reduction {
+  int m;
+  double r;
+  double c;
+  int K() const { return m >> kTableBits; }
+  const DoubleDouble& Power() const { return kExp2Table[static_cast<std::size_t>(m & (kTableSize - 1))]; }
 };
 
-ReducedExp ReduceExp(double x) {
-  const double kf = (x * kInvLn2 + kRoundShifter) - kRoundShifter;
-  // x - k ln2 = r + c exactly (up to the error of ln2's two parts), |r| <= 0.35.
-  const double hi = x - kf * kLn2Hi;
-  const double lo = kf * kLn2Lo;
+Reduction Reduce(double x) {
+  const double mf = (x * (kInvLn2 * kTableSize) + kRoundShifter) - kRoundShifter;
+  // m ln2_hi/64 is exact and close to x, so hi is exact too.
+  const double hi = x - mf * (kLn2Hi / kTableSize);
+  const double lo = mf * (kLn2Lo / kTableSize);
   const double r = hi - lo;
-  const double c = (hi - r) - lo;
-  // e^(r+c) - 1 = r + r^2/2 + r^3 P(r) + c e^r; the first two terms are kept
-  // exactly, the small rest is added once.
-  const DoubleDouble square = TwoProduct(r, r);
-  const DoubleDouble head = FastTwoSum(r, 0.5 * square.hi);
-  const double rest = r * square.hi * Estrin(kExpCoefficients, r) + (c + c * r);
-  const double tail = head.lo + (0.5 * square.lo + rest);
-  return {static_cast<int>(kf), FastTwoSum(head.hi, tail)};
+  return {static_cast<int>(mf), r, (hi - r) - lo};
 }
 
-// 2^k * (1 + s) rounded once.
-double ExpFromReduced(const ReducedExp& e) {
-  const DoubleDouble one = FastTwoSum(1.0, e.s.hi);
-  return Scale(one.hi + (one.lo + e.s.lo), e.k);
+// e^(r+c) - 1 = r + r^2 P(r) + c (1 + r ...), less its first term r; c r is
+// below 2^-60 relative and left out.
+double Expm1Tail(const Reduction& red) {
+  return red.r * red.r * Estrin(kExpCoefficients, red.r) + red.c;
 }
 
-// 2^k * (1 + s) - 1 as a double-double, for -1022 <= k <= 1023.
-DoubleDouble Expm1FromReduced(const ReducedExp& e) {
-  if (e.k == 0) return e.s;
-  const double power = Pow2(e.k);
-  const DoubleDouble powerMinusOne = TwoSum(power, -1.0);
-  const DoubleDouble sum = TwoSum(powerMinusOne.hi, power * e.s.hi);
-  return FastTwoSum(sum.hi, sum.lo + (powerMinusOne.lo + power * e.s.lo));
+// e^x = 2^k 2^(j/64) (1 + p) by the short way: 2^(j/64)_hi is added last and
+// exactly, everything else is below 1/100 of it, so rounding p and the product
+// costs under 2^-59 relative.
+double ExpDirect(double x) {
+  const Reduction red = Reduce(x);
+  const double p = red.r + Expm1Tail(red);
+  const DoubleDouble& power = red.Power();
+  return Scale(power.hi + (power.lo + power.hi * p), red.K());
+}
+
+// e^x - 1 as a double-double, to about 2^-60 relative, for |x| <= 709.
+DoubleDouble Expm1Precise(double x) {
+  const Reduction red = Reduce(x);
+  const DoubleDouble p = FastTwoSum(red.r, Expm1Tail(red));
+  if (red.m == 0) return p;  // |x| <= ln2/128: e^x - 1 = p
+  // e = 2^(j/64) (1 + p), its large part exactly; then 2^k e - 1.
+  const DoubleDouble& power = red.Power();
+  const DoubleDouble product = TwoProduct(power.hi, p.hi);
+  const double small = product.lo + (power.lo + (power.hi * p.lo + power.lo * p.hi));
+  const DoubleDouble head = FastTwoSum(power.hi, product.hi);
+  const DoubleDouble e = FastTwoSum(head.hi, head.lo + small);
+  const double scale = Pow2(red.K());
+  const DoubleDouble minusOne = TwoSum(scale * e.hi, -1.0);
+  return FastTwoSum(minusOne.hi, minusOne.lo + scale * e.lo);
 }
 
 }  // namespace
@@ -165,7 +212,7 @@ double Exp(double x) {
   if (x > kExpOverflow) return kInfinity;
   if (x < kExpUnderflow) return 0.0;
   if (x > -0x1p-54 && x < 0x1p-54) return 1.0 + x;  // e^x = 1 + x to the last bit
-  return ExpFromReduced(ReduceExp(x));
+  return ExpDirect(x);
 }
 
 double Expm1(double x) {
@@ -173,9 +220,8 @@ double Expm1(double x) {
   if (x > kExpOverflow) return kInfinity;
   if (x < -40.0) return -1.0;                    // e^x is below half an ulp of 1
   if (x > -0x1p-54 && x < 0x1p-54) return x;    // keeps -0 and subnormals
-  const ReducedExp e = ReduceExp(x);
-  if (e.k > 56) return ExpFromReduced(e);        // the -1 is below half an ulp
-  return Expm1FromReduced(e).hi;
+  if (x > 40.0) return ExpDirect(x);            // the -1 is below 1/32 ulp
+  return Expm1Precise(x).hi;
 }
 
 double Tanh(double x) {
@@ -185,7 +231,7 @@ double Tanh(double x) {
   if (a >= 22.0) return x < 0 ? -1.0 : 1.0;   // 1 - tanh 22 < 2^-62
   // tanh a = (e^2a - 1) / (e^2a + 1), with numerator and denominator as
   // double-doubles and the quotient corrected once by its exact remainder.
-  const DoubleDouble numerator = Expm1FromReduced(ReduceExp(2.0 * a));
+  const DoubleDouble numerator = Expm1Precise(2.0 * a);
   const DoubleDouble denominatorHead = TwoSum(numerator.hi, 2.0);
   const double denominatorLo = denominatorHead.lo + numerator.lo;
   // One division: the first quotient may be an ulp off, the exact remainder
