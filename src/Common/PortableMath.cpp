@@ -189,20 +189,31 @@ double ExpDirect(double x) {
   return Scale(power.hi + (power.lo + power.hi * p), red.K());
 }
 
-// e^x - 1 as a double-double, to about 2^-60 relative, for |x| <= 709.
-DoubleDouble Expm1Precise(double x) {
+// e^x - 1 and e^x + 1 as double-doubles, each to about 2^-60 relative (lo
+// not normalised), for |x| <= 709.
+struct ExpAroundOne {
+  DoubleDouble minusOne;
+  DoubleDouble plusOne;
+};
+
+ExpAroundOne ExpPlusMinusOne(double x) {
   const Reduction red = Reduce(x);
   const DoubleDouble p = FastTwoSum(red.r, Expm1Tail(red));
-  if (red.m == 0) return p;  // |x| <= ln2/128: e^x - 1 = p
-  // e = 2^(j/64) (1 + p), its large part exactly; then 2^k e - 1.
+  if (red.m == 0) {  // |x| <= ln2/128: e^x - 1 = p
+    const DoubleDouble plusOne = FastTwoSum(2.0, p.hi);
+    return {p, {plusOne.hi, plusOne.lo + p.lo}};
+  }
+  // e^x = 2^k 2^(j/64) (1 + p), its large part exactly.
   const DoubleDouble& power = red.Power();
   const DoubleDouble product = TwoProduct(power.hi, p.hi);
   const double small = product.lo + (power.lo + (power.hi * p.lo + power.lo * p.hi));
   const DoubleDouble head = FastTwoSum(power.hi, product.hi);
-  const DoubleDouble e = FastTwoSum(head.hi, head.lo + small);
   const double scale = Pow2(red.K());
-  const DoubleDouble minusOne = TwoSum(scale * e.hi, -1.0);
-  return FastTwoSum(minusOne.hi, minusOne.lo + scale * e.lo);
+  const double high = scale * head.hi;
+  const double low = scale * (head.lo + small);
+  const DoubleDouble minusOne = TwoSum(high, -1.0);
+  const DoubleDouble plusOne = TwoSum(high, 1.0);
+  return {{minusOne.hi, minusOne.lo + low}, {plusOne.hi, plusOne.lo + low}};
 }
 
 }  // namespace
@@ -221,7 +232,8 @@ double Expm1(double x) {
   if (x < -40.0) return -1.0;                    // e^x is below half an ulp of 1
   if (x > -0x1p-54 && x < 0x1p-54) return x;    // keeps -0 and subnormals
   if (x > 40.0) return ExpDirect(x);            // the -1 is below 1/32 ulp
-  return Expm1Precise(x).hi;
+  const DoubleDouble e = ExpPlusMinusOne(x).minusOne;
+  return e.hi + e.lo;
 }
 
 double Tanh(double x) {
@@ -231,15 +243,15 @@ double Tanh(double x) {
   if (a >= 22.0) return x < 0 ? -1.0 : 1.0;   // 1 - tanh 22 < 2^-62
   // tanh a = (e^2a - 1) / (e^2a + 1), with numerator and denominator as
   // double-doubles and the quotient corrected once by its exact remainder.
-  const DoubleDouble numerator = Expm1Precise(2.0 * a);
-  const DoubleDouble denominatorHead = TwoSum(numerator.hi, 2.0);
-  const double denominatorLo = denominatorHead.lo + numerator.lo;
+  const ExpAroundOne e = ExpPlusMinusOne(2.0 * a);
+  const DoubleDouble& numerator = e.minusOne;
+  const DoubleDouble& denominator = e.plusOne;
   // One division: the first quotient may be an ulp off, the exact remainder
   // puts that right.
-  const double reciprocal = 1.0 / denominatorHead.hi;
+  const double reciprocal = 1.0 / denominator.hi;
   const double quotient = numerator.hi * reciprocal;
-  const DoubleDouble back = TwoProduct(quotient, denominatorHead.hi);
-  const double remainder = (((numerator.hi - back.hi) - back.lo) + numerator.lo) - quotient * denominatorLo;
+  const DoubleDouble back = TwoProduct(quotient, denominator.hi);
+  const double remainder = (((numerator.hi - back.hi) - back.lo) + numerator.lo) - quotient * denominator.lo;
   const double t = quotient + remainder * reciprocal;
   return x < 0 ? -t : t;
 }
