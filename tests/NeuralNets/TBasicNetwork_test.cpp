@@ -9,6 +9,7 @@
 
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Common/PortableMath.h"
 #include "NetworkTestSupport.h"
 #include "Support/ConsoleRecorder.h"
 
@@ -18,7 +19,7 @@ using nettest::SimpleNetwork;
 namespace {
 
 double Sigmoid(double x) {
-  return 1.0 / (1.0 + std::exp(nettest::Opaque(-x)));
+  return 1.0 / (1.0 + Netforge::Exp(nettest::Opaque(-x)));
 }
 
 // Every block sits at its own row and column and knows it.
