@@ -1,10 +1,10 @@
 #include "NeuralNets/ActFunctions.h"
 
-#include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "Common/Assert.h"
+#include "Common/PortableMath.h"
 #include "Common/StrCase.h"
 #include "NeuralNets/TBasicNeuron.h"
 
@@ -29,11 +29,11 @@ double SaturatedLinearOf(double net) {
 // Below -500 the exponential overflows to a meaningless huge value; the
 // output is pinned to a tiny positive number instead.
 double SigmoidOf(double net) {
-  return net < -500.0 ? 1e-300 : 1.0 / (1.0 + std::exp(-net));
+  return net < -500.0 ? 1e-300 : 1.0 / (1.0 + Netforge::Exp(-net));
 }
 
 double SigmoidGainOf(double gain, double net) {
-  return 1.0 / (1.0 + std::exp(-(gain * net)));
+  return 1.0 / (1.0 + Netforge::Exp(-(gain * net)));
 }
 
 // values[i] = formula(values[i]) for i in [0, n).
@@ -43,6 +43,10 @@ void ApplyInPlace(double* values, int n, Formula formula) {
 }
 
 }  // namespace
+
+// The exponentials below are the library's own (Common/PortableMath.h), not
+// the C library's, whose last bit depends on the processor: recalled outputs
+// and trained networks are the same on every x86-64 machine.
 
 void ErrorFunction(TBasicNeuron*, double) {
   NF_ASSERT(false);
@@ -69,7 +73,7 @@ void SigmoidFunction(TBasicNeuron* neuron, double net) {
 }
 
 void TanhFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = std::tanh(net);
+  *neuron->output = Netforge::Tanh(net);
 }
 
 void LinearGainFunction(TBasicNeuron* neuron, double net) {
@@ -81,7 +85,7 @@ void SigmoidGainFunction(TBasicNeuron* neuron, double net) {
 }
 
 void TanhGainFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = std::tanh(AsGainNeuron(neuron)->gain * net);
+  *neuron->output = Netforge::Tanh(AsGainNeuron(neuron)->gain * net);
 }
 
 void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n) {
@@ -95,7 +99,7 @@ void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n)
   } else if (fn == SigmoidFunction) {
     ApplyInPlace(values, n, SigmoidOf);
   } else if (fn == TanhFunction) {
-    ApplyInPlace(values, n, [](double net) { return std::tanh(net); });
+    ApplyInPlace(values, n, [](double net) { return Netforge::Tanh(net); });
   } else if (fn == LinearGainFunction) {
     const double gain = AsGainNeuron(neuron)->gain;
     ApplyInPlace(values, n, [gain](double net) { return gain * net; });
@@ -104,7 +108,7 @@ void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n)
     ApplyInPlace(values, n, [gain](double net) { return SigmoidGainOf(gain, net); });
   } else if (fn == TanhGainFunction) {
     const double gain = AsGainNeuron(neuron)->gain;
-    ApplyInPlace(values, n, [gain](double net) { return std::tanh(gain * net); });
+    ApplyInPlace(values, n, [gain](double net) { return Netforge::Tanh(gain * net); });
   } else {
     for (int i = 0; i < n; ++i) {
       fn(neuron, values[i]);
