@@ -1,7 +1,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS netforge Netforge NetforgeEval NetforgeData NetforgeTrain
+install(TARGETS netforge Netforge NetforgeEval NetforgeData NetforgeTrain NetforgeDraw
   EXPORT NetforgeTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
