@@ -33,6 +33,14 @@ std::string FunctionName(const TBasicNetwork& network, ActFunction fn) {
   return "(unregistered)";
 }
 
+bool AllTrainable(const unsigned char* flags, std::size_t cells) {
+  if (flags == nullptr) return true;
+  for (std::size_t i = 0; i < cells; ++i) {
+    if ((flags[i] & FMaskAll) != FMaskAll) return false;
+  }
+  return true;
+}
+
 bool IsGainFunction(ActFunction fn) {
   return fn == LinearGainFunction || fn == SigmoidGainFunction || fn == TanhGainFunction;
 }
@@ -65,10 +73,12 @@ double& TParameterLayout::GainValue(const Gain& g) { return g.neuron->gain; }
 TNetworkGradient::TNetworkGradient(TBasicNetwork& network, const TDerivativeTable& derivatives,
                                    TTrainingError error, bool trainGains)
     : network_(network), error_(error) {
-  CheckAndLayOut(derivatives, trainGains);
+  CheckBlocks();
+  CheckNeurons(derivatives);
+  LayOut(trainGains);
 }
 
-void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains) {
+void TNetworkGradient::CheckBlocks() {
   TBasicNetwork& net = network_;
   const int n = net.numLayers;
   if (n < 2 || net.inLayer < 0 || net.inLayer >= n || net.outLayer < 0 || net.outLayer >= n) {
@@ -77,7 +87,7 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
   if (net.outLayer <= net.inLayer) Refuse("the output layer does not lie above the input layer: nothing to train");
   lastLayer_ = net.outLayer;
 
-  // Blocks: only forward blocks of the two weight-carrying classes.
+  // Only forward blocks of the two weight-carrying classes.
   for (int from = 0; from < n; ++from) {
     for (int to = 0; to < n; ++to) {
       TBasicConnections* block = net.priv_conns_index[to][from];
@@ -96,12 +106,14 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
     }
   }
 
-  // Layers and neurons.
+}
+
+void TNetworkGradient::CheckNeurons(const TDerivativeTable& derivatives) {
+  TBasicNetwork& net = network_;
   if (dynamic_cast<TSimpleInputLayer*>(net.layers[net.inLayer]) == nullptr) {
     Refuse("the input layer " + Number(net.inLayer) + " is not an input-type layer");
   }
   slopes_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
-  gainIndex_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   for (int k = 0; k <= lastLayer_; ++k) {
     TBasicLayer* layer = net.layers[k];
     if (k == net.inLayer) continue;
@@ -129,8 +141,13 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
       slopes.push_back(entry);
     }
   }
+}
 
+void TNetworkGradient::LayOut(bool trainGains) {
+  TBasicNetwork& net = network_;
+  const int n = net.numLayers;
   // Parameter blocks in block order, then the gains.
+  gainIndex_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   incoming_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
   for (int from = 0; from < n; ++from) {
     for (int to = from + 1; to <= lastLayer_; ++to) {
@@ -142,6 +159,11 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
       ViewOf(block, in.view, weights, flags);
       in.view.nFrom = net.layers[from]->numNeurons;
       in.view.nTo = net.layers[to]->numNeurons;
+      // A block whose connections all exist and are trainable (the usual
+      // case) takes the inner loops without flag tests; the bits are the same.
+      if (AllTrainable(flags, static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo))) {
+        in.view.flagRows = nullptr;
+      }
       if (to != net.inLayer) {
         const std::size_t cells = static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo);
         in.parameterBlock = static_cast<int>(layout_.blocks.size());
@@ -166,7 +188,6 @@ void TNetworkGradient::CheckAndLayOut(const TDerivativeTable& derivatives, bool 
       layout_.trainable += 1;
     }
   }
-  if (layout_.trainable == 0) Refuse("the network has no trainable weight");
 
   numInputs_ = net.layers[net.inLayer]->numNeurons;
   numOutputs_ = net.layers[lastLayer_]->numNeurons;

@@ -14,7 +14,8 @@
 // above, an input layer that is not an input-type layer or an input-type
 // layer elsewhere, a neuron function without a known derivative, a gain
 // function on a neuron without a gain, cross-entropy on outputs that are not
-// sigmoid, or nothing to train.
+// sigmoid. A network with nothing to train is accepted (Layout().trainable
+// is 0); TTrainer refuses it.
 //
 // Parameters: every connection that exists and is trainable in a block into
 // a layer between the input layer (exclusive) and the output layer
@@ -116,7 +117,11 @@ class TNetworkGradient {
   const double* AddPatternGradient(const double* input, const double* target, double* gradient);
 
  private:
-  void CheckAndLayOut(const TDerivativeTable& derivatives, bool trainGains);
+  // The checks of the constructor, then the layout of the parameters and
+  // of the per-layer buffers.
+  void CheckBlocks();
+  void CheckNeurons(const TDerivativeTable& derivatives);
+  void LayOut(bool trainGains);
   void Backward(const double* target, double* gradient);
 
   TBasicNetwork& network_;

@@ -94,17 +94,6 @@ double PenaltyValue(TBasicNetwork& network, const TKQstructure* penalty) {
   return TErrorObj::Penalty(static_cast<int>(weights.size()), weights.data(), penalty);
 }
 
-// The figure of |set| through the network's own Recall.
-double MeasureSet(TBasicNetwork& network, const TTrainingSet& set, TTrainingError error, int outputs) {
-  Measure measure(error, outputs);
-  std::vector<double> out(static_cast<std::size_t>(outputs));
-  for (int r = 0; r < set.Rows(); ++r) {
-    network.Recall(set.Inputs(r), out.data());
-    measure.Add(set.Targets(r), out.data());
-  }
-  return measure.Figure();
-}
-
 double MeasureForward(TNetworkGradient& model, const TTrainingSet& set, TTrainingError error) {
   Measure measure(error, model.NumOutputs());
   for (int r = 0; r < set.Rows(); ++r) measure.Add(set.Targets(r), model.Forward(set.Inputs(r)));
@@ -141,44 +130,45 @@ TTrainer::TTrainer(const TTrainingOptions& options) : options_(options) {
   penalty_ = TPenaltyTerm(options_.penalty.get());
 }
 
-TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, const Data* validation,
-                                const EpochCallback& onEpoch) {
-  StopReset reset{stop_};
-  const TDerivativeTable builtIn;
-  const TDerivativeTable& derivatives = options_.derivatives != nullptr ? *options_.derivatives : builtIn;
-  const TTrainingError error = options_.error;
+namespace {
 
-  // Every check before any weight changes.
-  TNetworkGradient model(network, derivatives, error, options_.trainGains);
-  const TTrainingSet trainSet(training, model.NumInputs(), model.NumOutputs(), error, "the training set");
-  std::optional<TTrainingSet> validSet;
-  if (validation != nullptr) validSet.emplace(*validation, model.NumInputs(), model.NumOutputs(), error, "the validation set");
+// What one training run works with, made once the checks have passed.
+struct Run {
+  TBasicNetwork& network;
+  TNetworkGradient& model;
+  const TTrainingSet& trainSet;
+  const TTrainingOptions& options;
+  const TPenaltyTerm& penalty;
+  std::unique_ptr<TUpdateRule> rule;
+  int rowsPerStep;
+  bool shuffles;
+  std::vector<double> gradient;
+  std::vector<std::int32_t> order;
+  TTrainingRandom random;
+  Measure measure;
 
-  const TParameterLayout& layout = model.Layout();
-  const std::unique_ptr<TUpdateRule> rule = MakeUpdateRule(options_, layout.size);
-  const int rows = trainSet.Rows();
-  const int rowsPerStep = rule->RowsPerStep() == 0 ? rows : std::min(rule->RowsPerStep(), rows);
-  const bool shuffles = options_.shuffle && rowsPerStep < rows;
-  // The penalty enters E as the error measures add it: to the squared sum
-  // (so halved with it) or to the cross-entropy sum.
-  const double penaltyScale = PenaltyScale(error);
-  const bool penalised = penalty_.GetKind() != TPenaltyTerm::Kind::None;
+  Run(TBasicNetwork& network, TNetworkGradient& model, const TTrainingSet& trainSet, const TTrainingOptions& options,
+      const TPenaltyTerm& penalty)
+      : network(network),
+        model(model),
+        trainSet(trainSet),
+        options(options),
+        penalty(penalty),
+        rule(MakeUpdateRule(options, model.Layout().size)),
+        rowsPerStep(rule->RowsPerStep() == 0 ? trainSet.Rows() : std::min(rule->RowsPerStep(), trainSet.Rows())),
+        shuffles(options.shuffle && rowsPerStep < trainSet.Rows()),
+        gradient(model.Layout().size, 0.0),
+        order(static_cast<std::size_t>(trainSet.Rows())),
+        random(options.seed),
+        measure(options.error, model.NumOutputs()) {
+    std::iota(order.begin(), order.end(), 0);
+  }
 
-  std::vector<double> gradient(layout.size, 0.0);
-  std::vector<std::int32_t> order(static_cast<std::size_t>(rows));
-  std::iota(order.begin(), order.end(), 0);
-  TTrainingRandom random(options_.seed);
-  Measure measure(error, model.NumOutputs());
-
-  TTrainingResult result;
-  result.hasValidation = validSet.has_value();
-  result.bestError = std::numeric_limits<double>::infinity();
-  std::vector<double> best;
-  int sinceBest = 0;
-  const auto start = std::chrono::steady_clock::now();
-
-  for (int epoch = 1; epoch <= options_.epochs; ++epoch) {
-    const std::vector<double> epochStart = TakeSnapshot(layout);
+  // One epoch: the rows in steps of rowsPerStep, each step's gradient (with
+  // the penalty's share) handed to the rule. Returns the training error.
+  double Epoch() {
+    const int rows = trainSet.Rows();
+    const double penaltyScale = PenaltyScale(options.error);
     if (shuffles) random.Shuffle(order);
     measure.Reset();
     for (int first = 0; first < rows; first += rowsPerStep) {
@@ -188,17 +178,57 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
         const int r = order[static_cast<std::size_t>(i)];
         measure.Add(trainSet.Targets(r), model.AddPatternGradient(trainSet.Inputs(r), trainSet.Targets(r), gradient.data()));
       }
-      if (penalised) AddPenaltyGradient(layout, penalty_, penaltyScale * (last - first) / rows, gradient.data());
-      double objective = 0.0;
-      if (rule->NeedsError()) {
-        objective = measure.Objective() + penaltyScale * PenaltyValue(network, options_.penalty.get());
-      }
-      rule->Step(layout, gradient.data(), last - first, objective);
+      AddPenaltyGradient(model.Layout(), penalty, penaltyScale * (last - first) / rows, gradient.data());
+      double error = 0.0;
+      if (rule->NeedsError()) error = measure.Objective() + penaltyScale * PenaltyValue(network, options.penalty.get());
+      rule->Step(model.Layout(), gradient.data(), last - first, error);
     }
+    return measure.Figure();
+  }
+};
 
+// Why training stops after |report|'s epoch, if it does.
+std::optional<TStopReason> StopAfter(const TTrainingOptions& o, const TEpochReport& report, int sinceBest,
+                                     bool callbackStops, bool stopRequested) {
+  if (callbackStops) return TStopReason::Callback;
+  if (stopRequested) return TStopReason::Interrupted;
+  if (o.targetError > 0.0 && report.trainingError <= o.targetError) return TStopReason::TargetError;
+  if (report.hasValidation && o.patience > 0 && sinceBest >= o.patience) return TStopReason::Patience;
+  return std::nullopt;
+}
+
+}  // namespace
+
+TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, const Data* validation,
+                                const EpochCallback& onEpoch) {
+  StopReset reset{stop_};
+  const TDerivativeTable builtIn;
+  const TDerivativeTable& derivatives = options_.derivatives != nullptr ? *options_.derivatives : builtIn;
+  const TTrainingError error = options_.error;
+
+  // Every check before any weight changes.
+  TNetworkGradient model(network, derivatives, error, options_.trainGains);
+  if (model.Layout().trainable == 0) {
+    throw TException("the network has no trainable weight", "Untrainable Network", "TTrainer::Train", nullptr);
+  }
+  const TTrainingSet trainSet(training, model.NumInputs(), model.NumOutputs(), error, "the training set");
+  std::optional<TTrainingSet> validSet;
+  if (validation != nullptr) validSet.emplace(*validation, model.NumInputs(), model.NumOutputs(), error, "the validation set");
+
+  const TParameterLayout& layout = model.Layout();
+  Run run(network, model, trainSet, options_, penalty_);
+  TTrainingResult result;
+  result.hasValidation = validSet.has_value();
+  result.bestError = std::numeric_limits<double>::infinity();
+  std::vector<double> best;  // the parameters of the best validation error
+  int sinceBest = 0;
+  const auto start = std::chrono::steady_clock::now();
+
+  for (int epoch = 1; epoch <= options_.epochs; ++epoch) {
+    const std::vector<double> epochStart = TakeSnapshot(layout);
     TEpochReport report;
     report.epoch = epoch;
-    report.trainingError = measure.Figure();
+    report.trainingError = run.Epoch();
     result.epochs = epoch;
     if (!std::isfinite(report.trainingError)) {
       Restore(layout, epochStart);
@@ -208,32 +238,19 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
     report.hasValidation = validSet.has_value();
     if (validSet) report.validationError = MeasureForward(model, *validSet, error);
     const double figure = validSet ? report.validationError : report.trainingError;
-    if (figure < result.bestError) {
+    report.best = figure < result.bestError;
+    if (report.best) {
       result.bestError = figure;
       result.bestEpoch = epoch;
-      report.best = true;
       sinceBest = 0;
       if (validSet) best = TakeSnapshot(layout);
     } else {
       ++sinceBest;
     }
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    const bool carryOn = !onEpoch || onEpoch(report);
-    if (!carryOn) {
-      result.stop = TStopReason::Callback;
-      break;
-    }
-    if (stop_.load()) {
-      result.stop = TStopReason::Interrupted;
-      break;
-    }
-    if (options_.targetError > 0.0 && report.trainingError <= options_.targetError) {
-      result.stop = TStopReason::TargetError;
-      break;
-    }
-    if (validSet && options_.patience > 0 && sinceBest >= options_.patience) {
-      result.stop = TStopReason::Patience;
+    const bool callbackStops = onEpoch && !onEpoch(report);
+    if (const auto reason = StopAfter(options_, report, sinceBest, callbackStops, stop_.load())) {
+      result.stop = *reason;
       break;
     }
   }
@@ -243,8 +260,11 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
     result.connectionsPruned = PruneSmallWeights(layout, options_.pruneBelow);
     result.neuronsPruned = network.PruneNodes();  // |model| no longer fits the network
   }
-  result.trainingError = MeasureSet(network, trainSet, error, static_cast<int>(network.layers[network.outLayer]->numNeurons));
-  if (validSet) result.validationError = MeasureSet(network, *validSet, error, network.layers[network.outLayer]->numNeurons);
+  // Pruning may have changed the structure |model| was laid out for; a new
+  // one passes the same checks, as pruning only removes.
+  TNetworkGradient measured(network, derivatives, error, false);
+  result.trainingError = MeasureForward(measured, trainSet, error);
+  if (validSet) result.validationError = MeasureForward(measured, *validSet, error);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return result;
 }

@@ -174,6 +174,11 @@ TEST(TTrainer, RefusesBeforeAnyWeightChanges) {
       [](TTrainingOptions& o) { o.batchSize = 0; },
       [](TTrainingOptions& o) { o.momentum = 1.0; },
       [](TTrainingOptions& o) { o.penalty = std::make_shared<TKQstructure>("weightdecay"); },
+      [](TTrainingOptions& o) {
+        auto penalty = std::make_shared<TKQstructure>("quadpenalty");
+        penalty->Set("epsilon1", "small");
+        o.penalty = penalty;
+      },
   };
   for (const auto& spoil : badOptions) {
     TTrainingOptions options;

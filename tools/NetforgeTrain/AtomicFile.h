@@ -1,13 +1,14 @@
-// Writing a file so that it is either whole or untouched.
+// AtomicFile: a file written so that it is either whole or untouched.
 //
-// WriteAtomically has |write| fill a new temporary file in the target's
-// folder, then renames it over the target. A failure (the writer throws, the
-// disk is full) or a kill before the rename leaves the target as it was; the
-// temporary file is removed on failure.
+// The constructor makes a new empty temporary file beside the target
+// ("<target>.tmp-XXXXXX"), so a run learns before any long work that it can
+// write there. The owner writes the temporary file (TemporaryName), then
+// Commit renames it over the target. An AtomicFile destroyed without Commit
+// removes its temporary file and leaves the target as it was; a kill leaves
+// at most a stray temporary file, never a half-written target.
 #ifndef NETFORGE_TRAINTOOL_ATOMICFILE_H
 #define NETFORGE_TRAINTOOL_ATOMICFILE_H
 
-#include <functional>
 #include <string>
 
 struct FileFailure {
@@ -15,12 +16,24 @@ struct FileFailure {
   std::string message;
 };
 
-// Calls write(temporaryName) and renames the file it wrote to |target|.
-// Throws FileFailure when the temporary file cannot be made or renamed;
-// whatever |write| throws passes through after the temporary file is gone.
-void WriteAtomically(const std::string& target, const std::function<void(const std::string&)>& write);
+class AtomicFile {
+ public:
+  // Throws FileFailure when no file can be made beside |target|.
+  explicit AtomicFile(std::string target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
 
-// Writes |text| as the whole file |target|, atomically.
-void WriteTextAtomically(const std::string& target, const std::string& text);
+  const std::string& TemporaryName() const { return temporary_; }
+  // Writes |text| as the whole temporary file; throws FileFailure.
+  void WriteText(const std::string& text);
+  // Renames the temporary file over the target; throws FileFailure.
+  void Commit();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  bool committed_ = false;
+};
 
 #endif  // NETFORGE_TRAINTOOL_ATOMICFILE_H

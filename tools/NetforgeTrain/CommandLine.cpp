@@ -51,7 +51,8 @@ const char* const kHelpText =
     "\n"
     "OUTPUT is written to a temporary file beside it and renamed into place, so it\n"
     "is never left half-written. SIGINT or SIGTERM stops training after the current\n"
-    "epoch; the best network so far is written and the exit status is 130.\n"
+    "epoch; the best network so far is written and the exit status is 130. A second\n"
+    "signal ends the program at once, leaving OUTPUT as it was.\n"
     "\n"
     "Exit status 0 on success; 1 after a failure, described on standard error,\n"
     "with nothing written; 130 after an interruption.\n";

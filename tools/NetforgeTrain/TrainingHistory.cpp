@@ -60,6 +60,16 @@ class Axes {
   double highDecade_;
 };
 
+// The round step (1, 2, 5, 10, 20, 50, ...) that labels at most six epochs
+// up to |last|.
+long EpochStep(long last) {
+  for (long decade = 1;; decade *= 10) {
+    for (long factor : {1L, 2L, 5L}) {
+      if (last / (factor * decade) <= 6) return factor * decade;
+    }
+  }
+}
+
 }  // namespace
 
 std::string TrainingHistory::Csv() const {
@@ -120,9 +130,16 @@ std::string TrainingHistory::Svg(int bestEpoch, const std::string& title) const 
     out += "</text>\n";
   }
   out += "<rect x=\"70\" y=\"40\" width=\"550\" height=\"310\" fill=\"none\" stroke=\"black\"/>\n";
-  out += "<text x=\"345\" y=\"385\" text-anchor=\"middle\">epoch (1 to ";
-  Netforge::AppendLong(out, axes.LastEpoch());
-  out += ")</text>\n";
+  // Epoch ticks at a round step giving at most about six labels.
+  const long step = EpochStep(axes.LastEpoch());
+  for (long epoch = step; epoch <= axes.LastEpoch(); epoch += step) {
+    out += "<text x=\"";
+    AppendCoordinate(out, axes.X(static_cast<double>(epoch)));
+    out += "\" y=\"366\" text-anchor=\"middle\">";
+    Netforge::AppendLong(out, epoch);
+    out += "</text>\n";
+  }
+  out += "<text x=\"345\" y=\"388\" text-anchor=\"middle\">epoch</text>\n";
   out += "<text x=\"16\" y=\"195\" text-anchor=\"middle\" transform=\"rotate(-90 16 195)\">error (log scale)</text>\n";
 
   const auto curve = [&](const char* name, const char* colour, bool validationCurve) {

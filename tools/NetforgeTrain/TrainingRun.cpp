@@ -24,22 +24,10 @@ namespace {
 
 RunFailure FailureIn(const std::string& file, std::string message) { return RunFailure{file, 0, 0, std::move(message)}; }
 
-// Standard output is kept clean; the network reader's one diagnostic word on
-// it goes to standard error while a network loads.
-class StandardOutputToError {
- public:
-  StandardOutputToError() : saved_(std::cout.rdbuf(std::cerr.rdbuf())) {}
-  ~StandardOutputToError() { std::cout.rdbuf(saved_); }
-  StandardOutputToError(const StandardOutputToError&) = delete;
-  StandardOutputToError& operator=(const StandardOutputToError&) = delete;
-
- private:
-  std::streambuf* saved_;
-};
-
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
   try {
-    StandardOutputToError redirect;
+    // (The reader's one diagnostic word goes to standard output, which this
+    // tool leaves to it.)
     FileTools tools;
     return std::unique_ptr<TBasicNetwork>(tools.LoadNetwork(file.c_str(), nullptr));
   } catch (const FileTools::Error& error) {
@@ -232,6 +220,12 @@ std::string RunFailure::Text() const {
 
 int RunTraining(const TrainSettings& settings, TTrainer& trainer) {
   CheckDistinctFiles(settings);
+  // The places of the results, taken before any work, so that a folder
+  // that cannot be written to is found before the training and not after.
+  AtomicFile output(settings.output);
+  std::unique_ptr<AtomicFile> historyFile, plotFile;
+  if (!settings.history.empty()) historyFile = std::make_unique<AtomicFile>(settings.history);
+  if (!settings.plot.empty()) plotFile = std::make_unique<AtomicFile>(settings.plot);
   std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(settings.network);
   CheckWritable(settings.network, *network);
   const std::unique_ptr<Data> training = LoadDataSet(settings.trainingSet);
@@ -258,16 +252,18 @@ int RunTraining(const TrainSettings& settings, TTrainer& trainer) {
     throw FailureIn("", message + " (the training error is not finite); a smaller learning rate may help. Nothing written.");
   }
 
-  WriteAtomically(settings.output, [&](const std::string& temporary) {
-    try {
-      FileTools tools;
-      tools.SaveNetwork(temporary.c_str(), network.get(), nullptr);
-    } catch (const FileTools::Error& error) {
-      throw FailureIn(settings.output, error.message);
-    }
-  });
-  if (!settings.history.empty()) WriteTextAtomically(settings.history, history.Csv());
-  if (!settings.plot.empty()) WriteTextAtomically(settings.plot, history.Svg(result.bestEpoch, "Training of " + settings.network));
+  try {
+    FileTools tools;
+    tools.SaveNetwork(output.TemporaryName().c_str(), network.get(), nullptr);
+  } catch (const FileTools::Error& error) {
+    throw FailureIn(settings.output, error.message);
+  }
+  if (historyFile) historyFile->WriteText(history.Csv());
+  if (plotFile) plotFile->WriteText(history.Svg(result.bestEpoch, "Training of " + settings.network));
+  // Everything is written before anything is renamed into place.
+  output.Commit();
+  if (historyFile) historyFile->Commit();
+  if (plotFile) plotFile->Commit();
   std::cerr << Summary(result) << std::flush;
   return result.stop == TStopReason::Interrupted ? 130 : 0;
 }

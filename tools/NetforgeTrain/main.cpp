@@ -23,9 +23,19 @@ namespace {
 const char* const kUsage = "Usage: NetforgeTrain [options] NETWORK TRAINSET OUTPUT (--help for more)\n";
 
 TTrainer* g_trainer = nullptr;
+volatile std::sig_atomic_t g_signalled = 0;
 
-// Only RequestStop, which is async-signal-safe, runs in the handler.
-extern "C" void StopTraining(int) {
+// The first signal asks the trainer to stop after the current epoch
+// (RequestStop is async-signal-safe); a second one, for a user who will not
+// wait for a long epoch, ends the program at once by the signal's default
+// action, which leaves OUTPUT as it was.
+extern "C" void StopTraining(int signal) {
+  if (g_signalled != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return;
+  }
+  g_signalled = 1;
   if (g_trainer != nullptr) g_trainer->RequestStop();
 }
 
