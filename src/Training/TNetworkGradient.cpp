@@ -161,13 +161,13 @@ void TNetworkGradient::LayOut(bool trainGains) {
       in.view.nTo = net.layers[to]->numNeurons;
       // A block whose connections all exist and are trainable (the usual
       // case) takes the inner loops without flag tests; the bits are the same.
-      if (AllTrainable(flags, static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo))) {
-        in.view.flagRows = nullptr;
-      }
+      const std::size_t cells = static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo);
+      const bool allTrainable = AllTrainable(flags, cells);
+      if (allTrainable) in.view.flagRows = nullptr;
       if (to != net.inLayer) {
-        const std::size_t cells = static_cast<std::size_t>(in.view.nFrom) * static_cast<std::size_t>(in.view.nTo);
         in.parameterBlock = static_cast<int>(layout_.blocks.size());
-        layout_.blocks.push_back(TParameterLayout::Block{block, from, to, in.view, weights, flags, layout_.size, cells});
+        layout_.blocks.push_back(
+            TParameterLayout::Block{block, from, to, in.view, weights, flags, layout_.size, cells, allTrainable});
         layout_.size += cells;
         for (std::size_t i = 0; i < cells; ++i) layout_.trainable += (flags == nullptr || (flags[i] & FMaskAll) == FMaskAll);
       }

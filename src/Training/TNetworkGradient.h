@@ -66,6 +66,7 @@ struct TParameterLayout {
     const unsigned char* flags;  // the same cells' flags; null when all are trainable
     std::size_t offset;          // of the first cell in the gradient
     std::size_t cells;           // nTo * nFrom
+    bool allTrainable;           // every cell exists and is trainable
   };
   struct Gain {
     TGainNeuron* neuron;
@@ -82,8 +83,12 @@ struct TParameterLayout {
   template <class Fn>
   void ForEach(Fn&& fn) const {
     for (const Block& b : blocks) {
+      if (b.allTrainable) {
+        for (std::size_t i = 0; i < b.cells; ++i) fn(b.weights[i], b.offset + i);
+        continue;
+      }
       for (std::size_t i = 0; i < b.cells; ++i) {
-        if (b.flags == nullptr || (b.flags[i] & FMaskAll) == FMaskAll) fn(b.weights[i], b.offset + i);
+        if ((b.flags[i] & FMaskAll) == FMaskAll) fn(b.weights[i], b.offset + i);
       }
     }
     for (const Gain& g : gains) fn(GainValue(g), g.offset);
