@@ -21,14 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // unless the printed form itself is not parseable (heads may hold
       // characters that the parser treats as separators).
       if (TextForm(reparsed.get()) != printed) std::abort();
-    } catch (const TKQstructure::Error&) {
+    } catch (const TKQstructure::Error& error) {
+      delete error.structure;
     }
-  } catch (const TKQstructure::Error&) {
+  } catch (const TKQstructure::Error& error) {
+    delete error.structure;
   }
   cursor = text.c_str();
   try {
     std::unique_ptr<TKQstructure> message(ParseMessage(cursor));
-  } catch (const TKQstructure::Error&) {
+  } catch (const TKQstructure::Error& error) {
+    delete error.structure;
   }
   return 0;
 }

@@ -103,6 +103,16 @@ void WriteTagLine(FileTools& tools, std::ostream& out, std::initializer_list<con
 
 // ---- Information and layer blocks ----
 
+// A layer of the "bias" function is stored as a bias layer, which holds
+// exactly one neuron whose output is always 1.0: the reader rebuilds it from
+// the layer number alone. A layer of the function with more neurons cannot be
+// stored (one without neurons is written as an ordinary layer).
+bool IsWritableLayer(TBasicLayer* layer, ActFunction bias) {
+  return layer->GetActivationFunction() != bias || layer->numNeurons <= 1;
+}
+
+const char* const kIllegalBias = "Illegal number of bias nodes";
+
 void WriteInformation(FileTools& tools, std::ostream& out, TBasicNetwork* network) {
   tools.WriteTag(out, "NetworkInformation", true);
   tools.WriteInteger(out, "NumberOfLayers", network->numLayers, true);
@@ -114,9 +124,7 @@ void WriteInformation(FileTools& tools, std::ostream& out, TBasicNetwork* networ
   for (int k = 0; k < network->numLayers; ++k) {
     TBasicLayer* layer = network->layers[k];
     if (layer->GetActivationFunction() != bias || layer->numNeurons < 1) continue;
-    // A bias layer holds exactly one neuron whose output is always 1.0; the
-    // reader rebuilds it from the layer number alone.
-    if (layer->numNeurons != 1) FailWriting(out, "Illegal number of bias nodes");
+    if (!IsWritableLayer(layer, bias)) FailWriting(out, kIllegalBias);
     tools.WriteInteger(out, "BiasLayer", k, true);
   }
   tools.WriteEndTag(out, "NetworkInformation");
@@ -348,6 +356,17 @@ void TIterateObjSaveWeights::Visit() {
   tools.WriteNumber(out, "Weight", *weight, precision, false);
   if (freezable) tools.WriteTag(out, trainable ? "Trainable" : "UnTrainable", false);
   tools.WriteCloseBracket(out, true, true);
+}
+
+bool FileTools::CanWriteNetwork(TBasicNetwork* network, std::string* reason) {
+  NF_ASSERT(network != nullptr);
+  const ActFunction bias = network->fnRegistry->GetFunction("bias");
+  for (int k = 0; k < network->numLayers; ++k) {
+    if (IsWritableLayer(network->layers[k], bias)) continue;
+    if (reason != nullptr) *reason = kIllegalBias;
+    return false;
+  }
+  return true;
 }
 
 void FileTools::WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstructure* status) {

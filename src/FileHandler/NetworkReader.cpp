@@ -14,9 +14,6 @@
 // of the format, the reader rejects
 //   - input/output layer numbers outside the network, layer numbers, neuron
 //     indices, LayerFrom and LayerTo outside the network or the layer;
-//   - a second Layer block for the same layer number ("Layer defined twice":
-//     replacing a layer that may already carry parameters is never what the
-//     writer of such a file meant);
 //   - a network that leaves a layer number without a Layer block (its
 //     network could not be used: every operation needs every layer);
 //   - parameter lines before the layer exists or naming a parameter that the
@@ -35,20 +32,30 @@
 // the read position to the end; a stream that cannot tell its size is first
 // read into memory whole) and holds every allocation the counts ask for to a
 // budget of
-//     64 MiB + 64 bytes for every byte of input,
-// counting about 80 bytes per entry of the numLayers x numLayers block
-// matrix, 64 bytes per neuron and 9 bytes per possible connection of a block
-// (plus 16 per target neuron). Every layer needs its Layer block, at least
-// 52 bytes of text, so in addition numLayers may not exceed the bytes left
-// after the information block divided by 50. A dense Matrix block carries at
-// least two bytes of text per cell and always fits; what the budget limits
-// is a block described sparsely (a WeightList) or left empty, and layers
-// whose neurons have no lines of their own: about seven million possible
-// connections or a million neurons for a file of a few hundred bytes, more
-// for a longer file. Larger counts fail with "Network too large for the size
-// of its file" before anything is allocated; a block of more than INT_MAX
-// possible connections, which the model cannot address, fails with
-// "Connection block too large".
+//     128 MiB + 64 bytes for every byte of input,
+// counting 64 bytes per neuron and 9 bytes per possible connection of a block
+// (plus 16 per target neuron). A dense Matrix block carries at least two
+// bytes of text per cell and always fits; what the budget limits is a block
+// described sparsely (a WeightList) or left empty, and layers whose neurons
+// have no lines of their own: about fourteen million possible connections
+// (a 3000 x 3000 block with a few connections fits) or two million neurons
+// for a file of a few hundred bytes, more for a longer file. Larger counts
+// fail with "Network too large for the size of its file" before anything is
+// allocated; a block of more than INT_MAX possible connections, which the
+// model cannot address, fails with "Connection block too large".
+//
+// The numLayers x numLayers block matrix (an empty block and its pointer, 40
+// bytes per pair of layers) is bounded by the layer count instead: every
+// layer needs its Layer block, at least 52 bytes of text, so numLayers may
+// not exceed the bytes left after the information block divided by 50. Up to
+// kLayersOfFreeMatrix layers the matrix is not charged to the budget, so that
+// every network of that depth reads back, however narrow (the generator's
+// deepest network, 4096 layers and a bias layer, takes about 670 MB of
+// matrix); deeper matrices are charged.
+//
+// A later Layer block for a layer number already read replaces the earlier
+// layer: no block is connected before the ConnectionLayer blocks, which
+// follow all Layer blocks, so nothing refers to the layer yet.
 //
 // One known deviation from a literal reading of the format: in a Matrix
 // whose items put TrainableInfo before Weights, the flag of a cell whose
@@ -80,9 +87,10 @@
 
 namespace {
 
-constexpr std::uint64_t kBaseBudget = std::uint64_t{64} << 20;
+constexpr std::uint64_t kBaseBudget = std::uint64_t{128} << 20;
 constexpr std::uint64_t kBudgetPerInputByte = 64;
-constexpr std::uint64_t kBytesPerBlockEntry = 80;
+constexpr std::uint64_t kBytesPerBlockEntry = sizeof(TBasicConnections*) + sizeof(TEmptyConnections);
+constexpr std::int64_t kLayersOfFreeMatrix = 4097;
 constexpr std::uint64_t kBytesPerNeuron = 64;
 constexpr std::uint64_t kBytesPerConnection = 9;
 constexpr std::uint64_t kBytesPerTargetRow = 16;
@@ -256,7 +264,6 @@ class NetworkReader {
   std::unique_ptr<TBasicNetwork> network_;
   NetworkHeader header_;
   std::string networkName_;      // the name of the network block as the file spells it
-  std::vector<char> layerSeen_;  // a Layer block for this number has begun
   Statement cell_;               // the statement of the matrix cell being read
 };
 
@@ -346,7 +353,7 @@ void NetworkReader::CreateNetwork(const NetworkHeader& header) {
   if (layers > TBasicNetwork::MaxLayers || layers * kMinLayerBlockBytes > BytesLeft()) {
     Fail(WithNumber("More layers than Layer blocks can follow: ", header.numLayers));
   }
-  Charge(static_cast<std::uint64_t>(layers * layers), kBytesPerBlockEntry);
+  if (layers > kLayersOfFreeMatrix) Charge(static_cast<std::uint64_t>(layers * layers), kBytesPerBlockEntry);
 
   if (Is(header.type, "MLP")) {
     // The reading constructor adds the bias layer itself; a bias layer
@@ -359,7 +366,6 @@ void NetworkReader::CreateNetwork(const NetworkHeader& header) {
   }
   network_->inLayer = header.inputLayer;
   network_->outLayer = header.outputLayer;
-  layerSeen_.assign(static_cast<std::size_t>(header.numLayers), 0);
 }
 
 // ---- Layer blocks ----
@@ -372,8 +378,6 @@ Statement NetworkReader::ReadLayer(const Statement& opening) {
   if (state.number < 0 || state.number >= network_->numLayers) {
     Fail(WithNumber("Layer number out of range: ", state.number));
   }
-  if (layerSeen_[static_cast<std::size_t>(state.number)]) Fail(WithNumber("Layer defined twice: ", state.number));
-  layerSeen_[static_cast<std::size_t>(state.number)] = 1;
 
   const char* blockdef = state.blockName.c_str();
   Statement statement = Next(blockdef);
@@ -439,6 +443,9 @@ void NetworkReader::CreateLayer(LayerState& state) {
   const bool gain = Is(state.type, "GAIN");
   if (!simple && !input && !gain) Fail("Unknown layer type");
   if (state.count < 0) Fail(WithNumber("Negative number of neurons: ", state.count));
+  // A layer given again replaces the earlier one, whose memory goes back.
+  const TBasicLayer* earlier = network_->layers[state.number];
+  if (earlier != nullptr) budget_ += static_cast<std::uint64_t>(earlier->numNeurons) * kBytesPerNeuron;
   Charge(static_cast<std::uint64_t>(state.count), kBytesPerNeuron);
 
   TBasicNetwork* net = network_.get();

@@ -39,6 +39,7 @@ constexpr const char* kStrayCloseBracket = "Unexpected ']' where a statement mus
 constexpr const char* kCommentBeforeCloseBracket = "Unexpected ']': no comment may stand before a statement's ']'";
 constexpr const char* kEndTagOutsideBlock = "Unexpected End Tag outside of a block";
 constexpr const char* kWordTooLong = "Word longer than 1048576 characters";
+constexpr const char* kHighByteAtNumber = "Non-ASCII byte next to a number";
 
 // Bytes count as signed 8-bit values, so every byte from 0x80 up is a blank
 // just like the control bytes; a comma separates numbers like a space.
@@ -62,6 +63,23 @@ struct ByteClasses {
   }
 };
 constexpr ByteClasses kByteClasses;
+
+bool IsHighByte(int c) {
+  return c != Traits::eof() && static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Whether |word| begins like a number: a digit, or a sign or "." followed by
+// a digit or ".".
+bool StartsLikeNumber(std::string_view word) {
+  if (word.empty()) return false;
+  if (IsDigit(word[0])) return true;
+  const bool lead = word[0] == '+' || word[0] == '-' || word[0] == '.';
+  return lead && word.size() > 1 && (IsDigit(word[1]) || word[1] == '.');
+}
 
 // A word byte (not Traits::eof(), not blank, not special).
 bool IsWordByte(int c) {
@@ -94,6 +112,7 @@ const char* TakeBlankRun(const char* first, const char* last, Position& position
     }
   }
   position.taken += end - first;
+  if (end != first) position.afterHighByte = IsHighByte(static_cast<unsigned char>(end[-1]));
   return end;
 }
 
@@ -125,7 +144,10 @@ class ByteReader {
   // Spares the hot loop over a word's bytes the line end check.
   void SkipUncounted() { buf_->sbumpc(); }
   // Counts |count| bytes taken uncounted, none of them a line end.
-  void SkippedInLine(std::size_t count) { position_.taken += static_cast<std::int64_t>(count); }
+  void SkippedInLine(std::size_t count) {
+    position_.taken += static_cast<std::int64_t>(count);
+    if (count > 0) position_.afterHighByte = false;
+  }
 
   // Takes and returns the next byte, or Traits::eof().
   int Next() {
@@ -188,6 +210,7 @@ class ByteReader {
  private:
   void Count(int c) {
     ++position_.taken;
+    position_.afterHighByte = IsHighByte(c);
     if (c == '\n') {
       ++position_.line;
       position_.lineStart = position_.taken;
@@ -300,10 +323,12 @@ std::string_view FileTools::ReadTokenInto(std::istream& in) {
   }
 
   // A word: up to a blank (taken), a special byte (left) or the end of input.
+  const bool highByteBefore = position_.afterHighByte;
   word_.clear();
   const int c = reader.TakeWord(word_, kMaxWordLength);
   reader.SkippedInLine(word_.size());  // before the blank, which may end the line
   if (IsWordByte(c)) FailAtToken(in, kWordTooLong);
+  if ((highByteBefore || IsHighByte(c)) && StartsLikeNumber(word_)) FailAtToken(in, kHighByteAtNumber);
   if (c != Traits::eof() && IsBlank(c)) reader.Skip(c);
   return word_;
 }
@@ -326,11 +351,16 @@ bool FileTools::ReadBufferedWord(std::istream& in, std::string_view& word) {
   position_.token = position_.Here();
   position_.statement = position_.token;
   word = std::string_view(start, static_cast<std::size_t>(stop - start));
+  if ((position_.afterHighByte || IsHighByte(static_cast<unsigned char>(*stop))) && StartsLikeNumber(word)) {
+    FailAtToken(in, kHighByteAtNumber);
+  }
   position_.taken += stop - start;
+  position_.afterHighByte = false;
   std::size_t taken = static_cast<std::size_t>(stop - first);
   if (kByteClasses.of[static_cast<unsigned char>(*stop)] == kBlankByte) {  // as ReadToken takes it
     ++taken;
     ++position_.taken;
+    position_.afterHighByte = IsHighByte(static_cast<unsigned char>(*stop));
     if (*stop == '\n') {
       ++position_.line;
       position_.lineStart = position_.taken;

@@ -88,7 +88,12 @@ class FileTools {
   // The next token: a word, one special character of "[]/*=<>", or "[~".
   // Comments are skipped. Returns the empty text at end of input. Blanks are
   // the bytes below 0x21, 0x7F, the bytes from 0x80 up and ","; a word longer
-  // than 1 MiB is rejected ("Word longer than 1048576 characters").
+  // than 1 MiB is rejected ("Word longer than 1048576 characters"). A word
+  // that begins like a number (a digit, or a sign or "." before a digit or
+  // ".") right next to a byte from 0x80 up is rejected too ("Non-ASCII byte
+  // next to a number"): "−1" written with a Unicode minus, or "1é", would
+  // otherwise read as another number. Such bytes elsewhere (in comments,
+  // between words) stay blanks.
   std::string ReadToken(std::istream& in);
   // Skips blanks and comments and returns the first byte of the next token
   // without taking it, or std::char_traits<char>::eof() at the end of input.
@@ -155,6 +160,13 @@ class FileTools {
   // ---- Network files (NetworkFile.cpp). |status| is taken over and deleted
   // on entry; nullptr is allowed. ----
 
+  // Whether WriteNetwork and SaveNetwork can write |network| (every layer
+  // installed), stream failures aside. Some networks that load cannot be
+  // written (docs/network-file.md lists them); for those this returns false
+  // and, when |reason| is given, sets it to the message the writer would
+  // fail with, so that a program can refuse such a network before it spends
+  // work on it.
+  bool CanWriteNetwork(TBasicNetwork* network, std::string* reason = nullptr);
   void SaveNetwork(const char* fileName, TBasicNetwork* network, TKQstructure* status);
   void WriteNetwork(std::ostream& out, TBasicNetwork* network, TKQstructure* status);
   TBasicNetwork* LoadNetwork(const char* fileName, TKQstructure* status);
@@ -197,6 +209,7 @@ class FileTools {
     std::int64_t lineStart = 0;  // |taken| when |line| began
     Place token;                 // first byte of the last token read
     Place statement;             // first byte of the last statement read
+    bool afterHighByte = false;  // the last byte taken is above 0x7F (a blank)
 
     Place Here() const { return Place{line, taken - lineStart + 1}; }
   };

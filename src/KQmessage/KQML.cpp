@@ -14,11 +14,17 @@ namespace {
 
 constexpr int kInitialSlots = 16;
 
+// Throws |error| as a TKQstructure::Error, whose catcher owns it. Until then
+// it is held, so a failure while it is being built leaks nothing.
+[[noreturn]] void Throw(std::unique_ptr<TKQstructure> error) {
+  throw TKQstructure::Error{error.release()};
+}
+
 // Throws an Error carrying (error :type <type> :<key> <value>).
 [[noreturn]] void ThrowError(const char* type, const char* key, const char* value) {
-  std::shared_ptr<TKQstructure> error(MakeError(type));
+  std::unique_ptr<TKQstructure> error(MakeError(type));
   error->Set(key, value);
-  throw TKQstructure::Error{std::move(error)};
+  Throw(std::move(error));
 }
 
 }  // namespace
@@ -148,10 +154,10 @@ TKQstructure* TKQstructure::Require(const char* keyword) const {
 void TKQstructure::Expect(const char* keyword, const char* value) const {
   const TKQstructure* found = Require(keyword);
   if (value[0] == '\0' || Netforge::strcasecmp(found->GetHead(), value) == 0) return;
-  std::shared_ptr<TKQstructure> error(MakeError("invalid-message"));
+  std::unique_ptr<TKQstructure> error(MakeError("invalid-message"));
   error->Set("tag", keyword);
   error->Set("expected-value", value);
-  throw Error{std::move(error)};
+  Throw(std::move(error));
 }
 
 void TKQstructure::Remove(const char* keyword) {
@@ -285,10 +291,10 @@ class TextParser {
   }
 
   [[noreturn]] void Fail(const char* reason) {
-    std::shared_ptr<TKQstructure> error(MakeError("parse-error"));
+    std::unique_ptr<TKQstructure> error(MakeError("parse-error"));
     error->Set("reason", reason);
     error->Set("position", static_cast<long>(tokenStart - start));
-    throw TKQstructure::Error{std::move(error)};
+    Throw(std::move(error));
   }
 
   const char* start;
@@ -311,6 +317,21 @@ TKQstructure* ParseMessage(const char*& cursor) {
   parser.RequireEnd();
   cursor = parser.Cursor();
   return result.release();
+}
+
+// The writable cursor moves as far as the read-only one did.
+TKQstructure* Parse(char*& cursor) {
+  const char* reading = cursor;
+  TKQstructure* result = Parse(reading);
+  cursor += reading - cursor;
+  return result;
+}
+
+TKQstructure* ParseMessage(char*& cursor) {
+  const char* reading = cursor;
+  TKQstructure* result = ParseMessage(reading);
+  cursor += reading - cursor;
+  return result;
 }
 
 // ---- Text form ----

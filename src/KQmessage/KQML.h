@@ -34,11 +34,12 @@ class TKQstructure {
  public:
   // Thrown by the conversions (Require, Expect, ToBoolean, ToInteger,
   // ToNumber) and by a failed Parse/ParseMessage. |structure| is a newly made
-  // error structure such as (error :type invalid-message :expected content).
-  // Copies of an Error share the structure, and the last copy to go deletes
-  // it, so a handler reads it freely and never deletes it itself.
+  // error structure such as (error :type invalid-message :expected content),
+  // never null. Copying an Error copies the pointer: the code that catches
+  // the Error owns the structure and deletes it (delete e.structure;), once,
+  // whether it handles the error or not; code that rethrows hands it on.
   struct Error {
-    std::shared_ptr<TKQstructure> structure;
+    TKQstructure* structure;
   };
 
   // Head "unknown", no pairs, 16 slots.
@@ -165,9 +166,12 @@ inline constexpr int kMaxParseDepth = 1000;
 // <offset> counts bytes from the cursor's start to the offending token. On
 // failure nothing is returned or leaked and the cursor is left where it was.
 TKQstructure* Parse(const char*& cursor);
+// The same for a cursor into text the caller may change.
+TKQstructure* Parse(char*& cursor);
 // Parse, then requires that only separators remain (reason
 // text-after-message otherwise).
 TKQstructure* ParseMessage(const char*& cursor);
+TKQstructure* ParseMessage(char*& cursor);
 
 // The text form of |s| (not null).
 std::string TextForm(const TKQstructure* s);

@@ -148,7 +148,7 @@ void TBasicConnections::BindVisitor(TIterateObj& v) {
 // ---- TEmptyConnections ----
 
 TEmptyConnections::TEmptyConnections(TBasicNetwork* network, int fromLayer, int toLayer)
-    : TBasicConnections(network, fromLayer, toLayer), dummyWeight(0.0) {}
+    : TBasicConnections(network, fromLayer, toLayer) {}
 
 bool TEmptyConnections::IsConnected() {
   return false;

@@ -142,9 +142,14 @@ class TBasicConnections {
 // The block of a pair of layers that are not connected: no weights, nothing
 // to visit. TBasicConnections is a virtual base here, so a class derived from
 // TEmptyConnections constructs TBasicConnections itself as well.
+// The block of a pair of layers that is not connected. It holds nothing of
+// its own (a network of n layers holds n * n of them, see EmptyBlockPool.h),
+// so the one weight Weight can return after its failed check is shared.
+// TBasicConnections is a virtual base: a class derived from this one
+// initialises it itself.
 class TEmptyConnections : public virtual TBasicConnections {
  public:
-  double dummyWeight;  // 0.0; returned by Weight after its failed check
+  static inline double dummyWeight = 0.0;  // returned by Weight after its failed check
 
   TEmptyConnections(TBasicNetwork* network, int fromLayer, int toLayer);
 

@@ -2,9 +2,11 @@
 
 #include <climits>
 #include <stdexcept>
+#include <typeinfo>
 #include <utility>
 
 #include "Common/Assert.h"
+#include "NeuralNets/EmptyBlockPool.h"
 #include "NeuralNets/TPrunedConnections.h"
 
 namespace {
@@ -12,15 +14,21 @@ namespace {
 // Layers and blocks under construction. Whatever it still holds when it goes
 // out of scope is released, so a failure half-way through building a network
 // (or a new matrix for it) leaks nothing; Release() hands the contents over.
+// Blocks of |emptyBlocks| or |sharedPool| are not deleted one by one: the
+// pool that made them frees them.
 struct TNetworkParts {
   std::vector<TBasicLayer*> layers;
   std::vector<TBasicConnections*> conns;
+  std::unique_ptr<EmptyBlockPool> emptyBlocks;  // freed after |conns|
+  const EmptyBlockPool* sharedPool = nullptr;   // a network's pool, not owned
 
   TNetworkParts() = default;
   TNetworkParts(const TNetworkParts&) = delete;
   TNetworkParts& operator=(const TNetworkParts&) = delete;
   ~TNetworkParts() {
-    for (TBasicConnections* block : conns) delete block;
+    for (TBasicConnections* block : conns) {
+      if (!Pooled(emptyBlocks.get(), block) && !Pooled(sharedPool, block)) delete block;
+    }
     for (TBasicLayer* layer : layers) {
       if (layer != nullptr) layer->Destroy();
     }
@@ -28,6 +36,9 @@ struct TNetworkParts {
   void Release() {
     layers.clear();
     conns.clear();
+  }
+  static bool Pooled(const EmptyBlockPool* pool, const TBasicConnections* block) {
+    return pool != nullptr && pool->Holds(block);
   }
 };
 
@@ -68,6 +79,7 @@ TBasicNetwork::~TBasicNetwork() {
   TNetworkParts old;
   old.conns.swap(priv_conns);
   old.layers.swap(layers);
+  old.emptyBlocks = std::move(emptyBlocks_);
 }
 
 void TBasicNetwork::Init(int n_layers) {
@@ -75,12 +87,9 @@ void TBasicNetwork::Init(int n_layers) {
   NF_ASSERT(numLayers == 0 && priv_conns.empty());
   CheckLayerCount(n_layers);
   TNetworkParts fresh;
-  fresh.conns.assign(Cells(n_layers), nullptr);
-  for (int to = 0; to < n_layers; ++to) {
-    for (int from = 0; from < n_layers; ++from) {
-      fresh.conns[static_cast<std::size_t>(to) * n_layers + from] = new TEmptyConnections(this, from, to);
-    }
-  }
+  fresh.emptyBlocks = std::make_unique<EmptyBlockPool>(this, n_layers);
+  fresh.conns.resize(Cells(n_layers));
+  for (std::size_t i = 0; i < fresh.conns.size(); ++i) fresh.conns[i] = fresh.emptyBlocks->At(i);
   std::vector<TBasicLayer*> newLayers(static_cast<std::size_t>(n_layers), nullptr);
   std::vector<TBasicConnections**> index(static_cast<std::size_t>(n_layers));
   std::unique_ptr<TFnRegistry> registry(new TFnRegistry);
@@ -90,6 +99,7 @@ void TBasicNetwork::Init(int n_layers) {
   inLayer = 1;
   outLayer = n_layers - 1;
   priv_conns.swap(fresh.conns);
+  emptyBlocks_ = std::move(fresh.emptyBlocks);
   fresh.Release();
   priv_conns_index.swap(index);
   PointRowIndex();
@@ -106,10 +116,13 @@ void TBasicNetwork::CopyFrom(const TBasicNetwork& x) {
     NF_ASSERT(x.layers[i] != NULL);
     fresh.layers[i] = x.layers[i]->Clone(this);
   }
+  // The copy's empty blocks come from a pool of its own, as when sizing.
+  fresh.emptyBlocks = std::make_unique<EmptyBlockPool>(this, x.numLayers);
   fresh.conns.assign(x.priv_conns.size(), nullptr);
   for (std::size_t i = 0; i < x.priv_conns.size(); ++i) {
     NF_ASSERT(x.priv_conns[i] != NULL);
-    fresh.conns[i] = x.priv_conns[i]->Clone(this);
+    TBasicConnections* block = x.priv_conns[i];
+    fresh.conns[i] = typeid(*block) == typeid(TEmptyConnections) ? fresh.emptyBlocks->At(i) : block->Clone(this);
   }
   std::vector<TBasicConnections**> index(x.priv_conns_index.size());
   std::unique_ptr<TFnRegistry> registry(new TFnRegistry);
@@ -120,10 +133,12 @@ void TBasicNetwork::CopyFrom(const TBasicNetwork& x) {
   outLayer = x.outLayer;
   layers.swap(fresh.layers);
   priv_conns.swap(fresh.conns);
+  emptyBlocks_.swap(fresh.emptyBlocks);
   priv_conns_index.swap(index);
   PointRowIndex();
   fnRegistry = std::move(registry);
-  // |fresh| now holds this network's former layers and blocks and frees them.
+  // |fresh| now holds this network's former layers, blocks and pool and
+  // frees them.
 }
 
 void TBasicNetwork::PointRowIndex() {
@@ -374,6 +389,7 @@ void TBasicNetwork::RemoveLayer(int LayerNum) {
   std::vector<TBasicConnections**> index(static_cast<std::size_t>(n));
 
   TNetworkParts doomed;  // released at the end of the function
+  doomed.sharedPool = emptyBlocks_.get();
   doomed.layers.push_back(layers[LayerNum]);
   doomed.conns.reserve(static_cast<std::size_t>(2 * numLayers - 1));
   for (int to = 0; to < numLayers; ++to) {
@@ -435,5 +451,5 @@ void TBasicNetwork::InstallConnections(TBasicConnections* block) {
   if (slot == block) return;
   TBasicConnections* old = slot;
   slot = block;
-  delete old;
+  if (!TNetworkParts::Pooled(emptyBlocks_.get(), old)) delete old;
 }

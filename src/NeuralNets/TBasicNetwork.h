@@ -10,8 +10,9 @@
 // TPrunedConnections (TConnectedConnections in a TConnectedNetwork).
 //
 // Ownership: the network owns its layers (released with Destroy), its blocks
-// (deleted), the arrays that hold them, and its activation-function
-// registry. Layers and blocks keep plain back pointers to the network. Every
+// (deleted, except the empty blocks it was sized with, which it makes and
+// frees all at once: EmptyBlockPool.h), the arrays that hold them, and its
+// activation-function registry. Layers and blocks keep plain back pointers to the network. Every
 // layer entry must be filled before any operation other than the ones that
 // fill it (SetLayer) runs; a network whose layer array is only partly filled
 // may still be destroyed.
@@ -38,6 +39,8 @@
 #include "NeuralNets/TBasicLayer.h"
 #include "NeuralNets/TBasicNeuron.h"
 #include "NeuralNets/TIterateObj.h"
+
+class EmptyBlockPool;
 
 class TBasicNetwork {
  public:
@@ -151,6 +154,9 @@ class TBasicNetwork {
   void PointRowIndex();
   bool HasConnectedBlock(int LayerNum);
   void UndoInsertNode(int LayerNum, int node);
+
+  // The empty blocks made when the network was sized (null while unsized).
+  std::unique_ptr<EmptyBlockPool> emptyBlocks_;
 };
 
 #endif  // NETFORGE_NEURALNETS_TBASICNETWORK_H

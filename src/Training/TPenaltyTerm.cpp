@@ -23,7 +23,8 @@ double Parameter(const TKQstructure& penalty, const char* keyword, double fallba
   double number = 0.0;
   try {
     number = ToNumber(value->GetHead());
-  } catch (const TKQstructure::Error&) {
+  } catch (const TKQstructure::Error& error) {
+    delete error.structure;  // the catcher owns it
     Refuse(std::string("the penalty parameter ") + keyword + " is not a number: \"" + value->GetHead() + "\"");
   }
   if (!std::isfinite(number)) Refuse(std::string("the penalty parameter ") + keyword + " is not finite");

@@ -51,7 +51,7 @@ unsigned long long MappedBytes() {
 }
 
 // Room given to a case beyond what the program has mapped: the network
-// reader's fixed allowance of 64 MiB for a short file, and some to spare.
+// reader's fixed allowance of 128 MiB for a short file, and some to spare.
 constexpr unsigned long long kRoom = 160ULL << 20;
 
 // Runs |action| in a forked child under the address space limit and returns
@@ -232,7 +232,8 @@ TEST(FileTools, HostileMessagesAreRefusedWithinTheirMemory) {
               try {
                 std::unique_ptr<TKQstructure> parsed(Parse(cursor));
               } catch (const TKQstructure::Error& error) {
-                return TextForm(error.structure.get());
+                const std::unique_ptr<TKQstructure> structure(error.structure);
+                return TextForm(structure.get());
               }
               return std::string("parsed");
             }),

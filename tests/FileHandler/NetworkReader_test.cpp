@@ -463,8 +463,9 @@ TEST(FileTools, ReadNetworkRejectsInputsTheModelCannotTake) {
   EXPECT_EQ(ErrorOf(parts.Text()), "Layer number out of range: 2");
   parts.layer1 = "[Layer = -1][LayerType = Gain][NumberOfNeurons = 1][~Layer]";
   EXPECT_EQ(ErrorOf(parts.Text()), "Layer number out of range: -1");
-  parts.layer1 = "[Layer = 0][LayerType = Gain][NumberOfNeurons = 2][~Layer]";
-  EXPECT_EQ(ErrorOf(parts.Text()), "Layer defined twice: 0");
+  // A second block for layer 0 replaces the first, so layer 1 has none.
+  parts.layer1 = "[Layer = 0][LayerType = Input][NumberOfNeurons = 2][~Layer]";
+  EXPECT_EQ(ErrorOf(parts.Text()), "LayerTo names a layer without Layer block: 1");
   parts.layer1 = "";
   parts.conns = "";
   parts.tail = "/* padding that makes room for the missing Layer block */";
@@ -526,6 +527,36 @@ TEST(FileTools, ReadNetworkRejectsInputsTheModelCannotTake) {
             "A FullyConnected block cannot freeze a connection");
 }
 
+// A later Layer block for a layer number already read replaces the earlier
+// layer, whatever its type, size and parameters; the header's counts apply to
+// every block of the input and output layers.
+TEST(FileTools, ReadNetworkLetsALaterLayerBlockReplaceTheEarlierOne) {
+  Parts parts;
+  parts.layer1 = "[Layer = 1][LayerType = Simple][NumberOfNeurons = 4][All ActivationFunction=tanh ][~Layer]\n" +
+                 parts.layer1;
+  NetworkPtr network = Read(parts.Text());
+  ASSERT_EQ(network->numLayers, 2);
+  EXPECT_STREQ(network->layers[1]->GetTypeName(), "Gain");
+  EXPECT_EQ(network->layers[1]->numNeurons, 1);
+  EXPECT_EQ(network->layers[1]->GetActivationFunction(), network->fnRegistry->GetFunction("sigmoid"));
+  EXPECT_EQ(network->layers[1]->layerNum, 1);
+  EXPECT_EQ(network->GetNumWeights(FMaskExists), 2);
+
+  // The same layer given three times, the input layer given twice.
+  parts = Parts();
+  parts.layer0 = "[Layer = 0][LayerType = Gain][NumberOfNeurons = 7][All ActivationFunction=linear ][All Gain=2][~Layer]" +
+                 parts.layer0;
+  parts.layer1 = parts.layer1 + parts.layer1 + parts.layer1;
+  network = Read(parts.Text());
+  EXPECT_STREQ(network->layers[0]->GetTypeName(), "Input");
+  EXPECT_EQ(network->layers[0]->numNeurons, 2);
+
+  parts = Parts();
+  parts.info += "[NumberOfInputs = 2]\n";
+  parts.layer0 += "[Layer = 0][LayerType = Input][NumberOfNeurons = 3][~Layer]\n";
+  EXPECT_EQ(ErrorOf(parts.Text()), "wrong number inputs in header");
+}
+
 // Counts that would make a short file allocate far more than it holds.
 TEST(FileTools, ReadNetworkRejectsCountsItsFileCannotBack) {
   auto withInfo = [](const std::string& info) {
@@ -539,7 +570,7 @@ TEST(FileTools, ReadNetworkRejectsCountsItsFileCannotBack) {
             "More layers than Layer blocks can follow: 40");
   EXPECT_EQ(ErrorOf(WithLayer1("[LayerType = Gain][NumberOfNeurons = 2000000000]")),
             "Network too large for the size of its file");
-  EXPECT_EQ(ErrorOf(WithLayer1("[LayerType = Simple][NumberOfNeurons = 2000000]")),
+  EXPECT_EQ(ErrorOf(WithLayer1("[LayerType = Simple][NumberOfNeurons = 3000000]")),
             "Network too large for the size of its file");
   // Two layers of 100000 neurons would need a block of 10^10 connections.
   Parts parts;

@@ -482,6 +482,31 @@ TEST(FileTools, ErrorPositionsPointAtTheOffendingToken) {
             "Word longer than 1048576 characters @2:3");
 }
 
+// A byte from 0x80 up is a blank, except right next to a word that begins
+// like a number: "−1" with a Unicode minus (E2 88 92) would read as 1, "1é"
+// as 1. Such a word is refused where it stands.
+TEST(FileTools, RefusesBytesAbove0x7FNextToANumber) {
+  const std::string minus = "\xE2\x88\x92";
+  const std::string eAcute = "\xC3\xA9";
+  struct Case {
+    std::string text;
+    std::string outcome;
+  };
+  const Case cases[] = {
+      {"0 " + minus + "1 1", "Non-ASCII byte next to a number @1:6"},
+      {"0 1" + eAcute + " 1", "Non-ASCII byte next to a number @1:3"},
+      {"[Rows = 3" + eAcute + "]", "Non-ASCII byte next to a number @1:9"},
+      {"\n  x " + eAcute + "-.5", "Non-ASCII byte next to a number @2:7"},
+      {"0.5\xC2\xA0T", "Non-ASCII byte next to a number @1:1"},
+      // Elsewhere such bytes stay blanks.
+      {"/* " + minus + "1 " + eAcute + " */ 1 -2", "no error"},
+      {"caf" + eAcute + " 1 " + eAcute + " x" + eAcute + "y", "no error"},
+      {"0 " + minus + " 1", "no error"},
+      {"[Name = caf" + eAcute + "]", "no error"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadingErrorAt(c.text), c.outcome) << c.text;
+}
+
 TEST(FileTools, ErrorPositionAtEndOfInputIsJustAfterTheLastByte) {
   EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n[Function = ", "Layer"), "Unexpected end of file @3:13");
   EXPECT_EQ(ReadingErrorAt("[Layer]\n[Neurons = 3]\n[Open", "Layer"), "Unexpected end of file @3:6");
@@ -596,6 +621,8 @@ TEST(FileTools, ReadsTheSameThroughEveryStreamBuffer) {
       std::string(std::size_t{1} << 20, 'w') + " x [Open",
       "[A\r\n\r\n",
       "/* a\nb /* c\r\nd */ e\n*/ [X] ]",
+      "[Layer]\n 0.5 \xC2\xA0 T caf\xC3\xA9 1 \xE2\x88\x92" "1 F",
+      "[Layer]\n 0.5 T 2\xC3\xA9 F",
   };
   for (const std::string& text : texts) {
     for (const char* blockdef : {static_cast<const char*>(nullptr), "NeuralNetwork"}) {

@@ -16,8 +16,9 @@ std::string ErrorText(F&& action) {
   try {
     action();
   } catch (const TKQstructure::Error& e) {
-    EXPECT_NE(e.structure, nullptr);
-    return TextForm(e.structure.get());
+    const Owned structure(e.structure);  // the catcher owns it
+    EXPECT_NE(structure, nullptr);
+    return TextForm(structure.get());
   }
   return "no error";
 }
@@ -290,6 +291,34 @@ TEST(TKQstructure, ParseReadsTheTextForm) {
   EXPECT_EQ(*cursor, '\0');
 }
 
+// A cursor into writable text (char*) works like a read-only one, and the
+// catcher of an Error owns its structure and deletes it.
+TEST(TKQstructure, ParseTakesWritableCursorsAndHandsErrorsToTheCatcher) {
+  char text[] = "(a :b c) (d :e f)  ";
+  char* cursor = text;
+  Owned s(Parse(cursor));
+  EXPECT_EQ(TextForm(s.get()), "(a :b c)");
+  EXPECT_EQ(cursor, text + 8);
+  s.reset(ParseMessage(cursor));
+  EXPECT_EQ(TextForm(s.get()), "(d :e f)");
+  EXPECT_EQ(cursor, text + sizeof text - 1);
+
+  char bad[] = "(a :b c) d";
+  cursor = bad;
+  TKQstructure* caught = nullptr;
+  try {
+    ParseMessage(cursor);
+  } catch (const TKQstructure::Error& e) {
+    const TKQstructure::Error copy = e;  // copies the pointer, not the structure
+    EXPECT_EQ(copy.structure, e.structure);
+    caught = e.structure;
+  }
+  ASSERT_NE(caught, nullptr);
+  EXPECT_EQ(TextForm(caught), "(error :type parse-error :reason text-after-message :position 9)");
+  delete caught;
+  EXPECT_EQ(cursor, bad);
+}
+
 TEST(TKQstructure, MalformedTextsThrowAndLeaveTheCursor) {
   struct Case {
     const char* text;
@@ -345,7 +374,8 @@ TEST(TKQstructure, NestingIsBounded) {
   // Hostile input: far deeper than any stack would bear.
   const std::string hostile(1000000, '(');
   cursor = hostile.c_str();
-  EXPECT_THROW(Parse(cursor), TKQstructure::Error);
+  // "((" has no head word; the structure the catcher gets is deleted.
+  EXPECT_EQ(ErrorText([&] { Parse(cursor); }), "(error :type parse-error :reason special-character-unexpected :position 1)");
 }
 
 TEST(TKQstructure, RandomTreesSurvivePrintAndParse) {

@@ -326,3 +326,47 @@ TEST_F(NetforgeTool, WithoutSeedTheClockSeeds) {
   EXPECT_SUCCEEDS(Run({"clock.par"}));
   EXPECT_NE(ReadAll(dir_ / "clock.wgt"), first);
 }
+
+// The reading rules of numbers and size lists through the tool: the exit
+// status, the message and what is left on disk.
+TEST_F(NetforgeTool, NumbersAndSizeListsAreReadAsStreamExtractionReadsThem) {
+  // Reading stops at the second LayerSize: the first list stays short.
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 2 3\nLayerSize = 2 3 1\n"), "LayerSize must list 3 sizes\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 3\nLayerSize = 2, 3, 1\n"), "LayerSize must list 3 sizes\n");
+  // A rest that would make the number another value.
+  EXPECT_FAILS_WITH(RunOn("Layers = 3.5\nLayerSize = 2 3 1\n"), "Layers value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1e5\nLayerSize = 2 3 1\n"), "Layers value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 1\nLayerSize = 2\nMinWeight = -0,5\n"), "MinWeight value missing or invalid\n");
+  EXPECT_FAILS_WITH(RunOn("Layers = 2\nLayerSize = 2 \xE2\x88\x92" "1\n"), "LayerSize value missing or invalid\n");
+  EXPECT_FALSE(fs::exists(dir_ / "new.wgt"));
+
+  // Punctuation after a number is skipped as a word of its own.
+  EXPECT_SUCCEEDS(RunOn("Layers = 3;\nLayerSize = 2 3 1;\nMinWeight = -0.5;\nMaxWeight = 0.5,\nFileName = out.wgt\n"));
+  const std::string network = ReadAll(dir_ / "out.wgt");
+  EXPECT_NE(network.find("[NumberOfLayers = 4]\n"), std::string::npos);
+  EXPECT_NE(network.find("[Layer = 3]\n[LayerType = Gain]\n[NumberOfNeurons = 1]\n"), std::string::npos);
+  // A byte order mark at the start is no part of the first keyword.
+  EXPECT_SUCCEEDS(RunOn("\xEF\xBB\xBFLayers = 1\nLayerSize = 2\nFileName = bom.wgt\n"));
+  EXPECT_TRUE(fs::exists(dir_ / "bom.wgt"));
+}
+
+// The network file must not replace the parameter file it came from, under
+// any name of that file.
+TEST_F(NetforgeTool, RefusesToOverwriteItsOwnParameterFile) {
+  const char* const message = "FileName must not name the parameter file\n";
+  const std::string own = "Layers = 1\nLayerSize = 2\nFileName = test.par\n";
+  EXPECT_FAILS_WITH(RunOn(own), message);
+  EXPECT_EQ(ReadAll(dir_ / "test.par"), own);
+
+  const std::string dotted = "Layers = 1\nLayerSize = 2\nFileName = ./sub/../test.par\n";
+  fs::create_directory(dir_ / "sub");
+  EXPECT_FAILS_WITH(RunOn(dotted), message);
+  EXPECT_EQ(ReadAll(dir_ / "test.par"), dotted);
+
+  fs::create_hard_link(dir_ / "test.par", dir_ / "linked.par");
+  EXPECT_FAILS_WITH(Run({"linked.par"}), message);
+  EXPECT_EQ(ReadAll(dir_ / "test.par"), dotted);
+
+  EXPECT_SUCCEEDS(RunOn("Layers = 1\nLayerSize = 2\nFileName = other.par\n"));
+  EXPECT_NE(ReadAll(dir_ / "other.par").find("[NeuralNetwork]"), std::string::npos);
+}

@@ -123,16 +123,72 @@ TEST(ParameterFile, SkipsUnknownWords) {
 }
 
 TEST(ParameterFile, SizeListEndsAtTheFirstWordThatIsNoNumber) {
+  // The word that ends the list ends the reading too: nothing after it counts.
   ReadResult r = Read("Layers = 3 LayerSize = 2 3\nBias = true\n");
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(r.settings.layerSizes, (std::vector<int>{2, 3}));
-  EXPECT_TRUE(r.settings.bias);  // the word that ended the list is read on
+  EXPECT_FALSE(r.settings.bias);
   EXPECT_EQ(ValidateSettings(r.settings), "LayerSize must list 3 sizes");
+  // A short list is not mended by a later one.
+  EXPECT_EQ(Check("Layers = 3\nLayerSize = 2 3\nLayerSize = 2 3 1\n"), "LayerSize must list 3 sizes");
+  EXPECT_EQ(Check("Layers = 3\nLayerSize = 2, 3, 1\n"), "LayerSize must list 3 sizes");
+  // A complete list is followed by any word.
+  r = Read("Layers = 2 LayerSize = 2 3 Bias = true");
+  EXPECT_EQ(r.settings.layerSizes, (std::vector<int>{2, 3}));
+  EXPECT_TRUE(r.settings.bias);
 
   // A word that begins like a number but is none is a bad size, not the end.
   EXPECT_EQ(Read("Layers = 3 LayerSize = 2 3.5 1").message, "LayerSize value missing or invalid");
   EXPECT_EQ(Read("Layers = 2 LayerSize = 2 4x").message, "LayerSize value missing or invalid");
   EXPECT_EQ(Read("Layers = 1 LayerSize = 99999999999").message, "LayerSize value missing or invalid");
+  // So is a number written with a Unicode minus, or glued to another letter.
+  EXPECT_EQ(Read("Layers = 3 LayerSize = 2 \xE2\x88\x92" "1 3").message, "LayerSize value missing or invalid");
+  EXPECT_EQ(Read("Layers = 2 LayerSize = 2 1\xC3\xA9").message, "LayerSize value missing or invalid");
+}
+
+// A number followed by punctuation is read as the number, the punctuation as
+// a word of its own; a rest that would make the number another value is
+// refused.
+TEST(ParameterFile, NumbersMayBeFollowedByPunctuation) {
+  ReadResult r = Read("Layers = 3;\nLayerSize = 4 8 2;\nMinWeight = -0.5;\nMaxWeight = 0.5,\nSeed = 7.\n");
+  EXPECT_EQ(r.message, "");
+  EXPECT_EQ(r.settings.layers, 3);
+  EXPECT_EQ(r.settings.layerSizes, (std::vector<int>{4, 8, 2}));
+  EXPECT_EQ(r.settings.minWeight, -0.5f);
+  EXPECT_EQ(r.settings.maxWeight, 0.5f);
+  EXPECT_EQ(r.settings.seed, 7u);
+  EXPECT_EQ(Read("Layers = 2) Bias = true").settings.bias, true);  // the rest is a word of its own
+  EXPECT_EQ(Read("Layers = 2- Bias = true").settings.layers, 2);
+  EXPECT_EQ(Read("MaxWeight = 2.5e-1; Bias = true").settings.maxWeight, 0.25f);
+
+  struct Refused {
+    const char* text;
+    const char* message;
+  };
+  for (const Refused& c : {Refused{"Layers = 3.5", "Layers value missing or invalid"},
+                           Refused{"Layers = 1e5", "Layers value missing or invalid"},
+                           Refused{"Layers = 1,000", "Layers value missing or invalid"},
+                           Refused{"Layers = 3_000", "Layers value missing or invalid"},
+                           Refused{"Layers = 3-4", "Layers value missing or invalid"},
+                           Refused{"Layers = 3\xC3\xA9", "Layers value missing or invalid"},
+                           Refused{"MinWeight = -0,5", "MinWeight value missing or invalid"},
+                           Refused{"MaxWeight = 0.5.5", "MaxWeight value missing or invalid"},
+                           Refused{"MaxWeight = 0.5e", "MaxWeight value missing or invalid"},
+                           Refused{"MaxWeight = 1\xE2\x80\xAF", "MaxWeight value missing or invalid"},
+                           Refused{"Seed = 7+1", "Seed value missing or invalid"},
+                           Refused{"Layers = 1 LayerSize = 2,5", "LayerSize value missing or invalid"}}) {
+    EXPECT_EQ(Read(c.text).message, c.message) << c.text;
+  }
+}
+
+// Some editors begin a UTF-8 file with a byte order mark.
+TEST(ParameterFile, SkipsALeadingByteOrderMark) {
+  ReadResult r = Read("\xEF\xBB\xBFLayers = 1\nLayerSize = 2\n");
+  EXPECT_EQ(r.message, "");
+  EXPECT_EQ(r.settings.layers, 1);
+  EXPECT_EQ(Read("\xEF\xBB\xBF\nLayers = 1").settings.layers, 1);
+  // Only at the start of the file.
+  EXPECT_EQ(Read("Layers = 1 \xEF\xBB\xBFLayers = 2").settings.layers, 1);
 }
 
 TEST(ParameterFile, ShortSizeListIsReported) {

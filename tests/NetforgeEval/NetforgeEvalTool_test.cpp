@@ -15,6 +15,8 @@
 #include "DataObject/Data.h"
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
+#include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/TPrunedConnections.h"
 #include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -371,7 +373,7 @@ TEST_F(NetforgeEvalTool, VanishedAndUnwritableFilesAreNamed) {
 
 TEST_F(NetforgeEvalTool, NetworkLargerThanTheMemoryEndsWithAMessage) {
   if (UnderAddressSanitizer()) GTEST_SKIP() << "the sanitizer needs more address space than the limit allows";
-  // About 1 MiB of file (mostly a comment) may ask for 64 MiB + 64 bytes per
+  // About 1 MiB of file (mostly a comment) may ask for 128 MiB + 64 bytes per
   // byte of file: two layers of 3700 neurons joined by a block described
   // sparsely, about 9 bytes for each of its 13.7 million possible
   // connections. Within the reader's budget, but not within the 96 MiB of
@@ -394,4 +396,95 @@ TEST_F(NetforgeEvalTool, NetworkLargerThanTheMemoryEndsWithAMessage) {
   EXPECT_EQ(unlimited.status, 1);
   EXPECT_EQ(unlimited.err.find("not enough memory"), std::string::npos) << unlimited.err;
   EXPECT_FAILS_WITH(Run({"big.wgt", "small.dat"}, "ulimit -v 98304"), "NetforgeEval: not enough memory\n");
+}
+
+// A data row whose number touches a byte above 0x7F ("−1" with a Unicode
+// minus, "1é") is refused at its place rather than read as another number.
+TEST_F(NetforgeEvalTool, NumbersNextToNonAsciiBytesAreRefusedAtTheirPlace) {
+  WriteFile("minus.dat", DataSetText(2, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n0 \xE2\x88\x92" "1  1\n"));
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "minus.dat"}), "minus.dat:10:6: Non-ASCII byte next to a number\n");
+  WriteFile("accent.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "1\xC3\xA9 0  1\n"));
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "accent.dat"}), "accent.dat:9:1: Non-ASCII byte next to a number\n");
+  // In a comment such bytes are nothing.
+  WriteFile("comment.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "/* \xE2\x88\x92" "1 */ 0 1  1\n"));
+  EXPECT_EQ(Run({Example("xor.wgt"), "comment.dat"}).status, 0);
+}
+
+// A run that fails part way through the rows leaves an earlier result file
+// as it was, and no file of its own; a run that succeeds replaces it.
+TEST_F(NetforgeEvalTool, FailedRunLeavesTheEarlierResultFile) {
+  WriteFile("result.dat", "an earlier result\n");
+  fs::permissions(dir_ / "result.dat", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  std::string lines;
+  for (int row = 0; row < 5000; ++row) lines += row == 4500 ? "0 1  x\n" : "0 1  1\n";
+  WriteFile("big.dat", DataSetText(5000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", lines));
+  const RunResult failed = Run({Example("xor.wgt"), "big.dat", "result.dat"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("number-expected"), std::string::npos) << failed.err;
+  EXPECT_EQ(ReadAll(dir_ / "result.dat"), "an earlier result\n");
+  auto names = [this] {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir_)) found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  EXPECT_EQ(names(), (std::vector<std::string>{"big.dat", "result.dat"}));
+
+  // Through a link, the file it names is replaced and the link stays.
+  fs::create_symlink("result.dat", dir_ / "link.dat");
+  const RunResult done = Run({Example("xor.wgt"), Example("xor.dat"), "link.dat"});
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.dat"));
+  EXPECT_EQ(ReadBack(dir_ / "result.dat").status, SUCCESS);
+  EXPECT_EQ(fs::status(dir_ / "result.dat").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(names(), (std::vector<std::string>{"big.dat", "link.dat", "result.dat"}));
+}
+
+// The deepest network the generator makes (4096 layers of one neuron and a
+// bias layer, 2.5 MB of file) and a block of 3000 x 3000 possible
+// connections with 300 present both load in NetforgeEval and write back to
+// the same bytes.
+TEST_F(NetforgeEvalTool, DeepAndSparseNetworksLoadAndWriteBack) {
+  if (TestSupport::UnderValgrind()) GTEST_SKIP() << "17 million empty blocks take minutes under Valgrind";
+  std::string sizes;
+  for (int k = 0; k < 4096; ++k) sizes += " 1";
+  WriteFile("deep.par", "Layers = 4096\nLayerSize =" + sizes + "\nBias = true\nSeed = 1\nFileName = deep.wgt\n");
+  const RunResult generated = TestSupport::RunProgram(dir_, NETFORGE_TOOL_PATH, {"deep.par"});
+  ASSERT_EQ(generated.status, 0) << generated.err;
+  WriteFile("one.dat", DataSetText(1, "[Inputs = 1]\n[ExpectedOutputs = 1]\n", "0.5  1\n"));
+  const RunResult deep = Run({"deep.wgt", "one.dat", "deep-result.dat"});
+  EXPECT_EQ(deep.status, 0) << deep.err;
+  EXPECT_EQ(deep.out.substr(0, 7), "rows 1\n");
+
+  // A sparse block, as the library's writer lists it.
+  TBasicNetwork sparse(2);
+  sparse.SetLayer(0, new TSimpleInputLayer(&sparse, 0, 3000));
+  sparse.SetLayer(1, new TSimpleLayer(&sparse, 1, 3000));
+  sparse.inLayer = 0;
+  sparse.layers[1]->SetActivationFunction(sparse.fnRegistry->GetFunction("sigmoid"));
+  sparse.InstallConnections(new TPrunedConnections(&sparse, 0, 1));
+  auto* block = static_cast<TPrunedConnections*>(sparse.priv_conns_index[1][0]);
+  std::fill(block->array_masks.begin(), block->array_masks.end(), static_cast<unsigned char>(0));
+  for (int to = 0; to < 3000; to += 10) {
+    block->AddConnection((to * 7) % 3000, to);
+    block->Weight((to * 7) % 3000, to) = 0.001 * to;
+  }
+  FileTools tools;
+  tools.SaveNetwork((dir_ / "sparse.wgt").c_str(), &sparse, nullptr);
+  std::string row;
+  for (int i = 0; i < 3000; ++i) row += i % 2 ? "1 " : "0 ";
+  for (int i = 0; i < 3000; ++i) row += " 0.5";
+  WriteFile("wide.dat", DataSetText(1, "[Inputs = 3000]\n[ExpectedOutputs = 3000]\n", row + "\n"));
+  const RunResult wide = Run({"sparse.wgt", "wide.dat"});
+  EXPECT_EQ(wide.status, 0) << wide.err;
+  EXPECT_EQ(wide.out.substr(0, 7), "rows 1\n");
+
+  for (const char* name : {"deep.wgt", "sparse.wgt"}) {
+    const std::string path = (dir_ / name).string();
+    std::unique_ptr<TBasicNetwork> loaded(tools.LoadNetwork(path.c_str(), nullptr));
+    const std::string again = (dir_ / "again.wgt").string();
+    tools.SaveNetwork(again.c_str(), loaded.get(), nullptr);
+    EXPECT_TRUE(ReadAll(again) == ReadAll(path)) << name;
+  }
 }

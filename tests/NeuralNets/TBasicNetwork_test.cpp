@@ -378,3 +378,39 @@ TEST(TBasicNetwork, FailedInsertNodeLeavesTheNetworkAsItWas) {
   network->InsertNode(2, 2, 0.5, 0.5, true);
   EXPECT_EQ(network->GetNumWeights(FMaskExists), 6);
 }
+
+// The empty blocks a network is sized with are made all at once and freed
+// with the network; every edit that replaces, moves, copies or drops them
+// works as with blocks made one by one (the sanitizers check the freeing).
+TEST(TBasicNetwork, EmptyBlocksOfTheSizedNetworkSurviveEveryEdit) {
+  auto network = SimpleNetwork({2, 3, 1, 2});
+  network->Connect(0, 1);
+  network->Disconnect(0, 1);  // a new empty block replaces the weight-carrying one
+  network->Disconnect(2, 3);  // an empty block of the sized network is replaced
+  network->Connect(1, 2);
+  network->Connect(3, 3);
+  network->InsertLayer(2, new TSimpleLayer(network.get(), 2, 4));
+  network->InsertLayer(5, new TSimpleLayer(network.get(), 5, 1));
+  network->outLayer = 5;
+  network->RemoveLayer(3);  // drops blocks of both kinds
+  ExpectBlocksNumbered(*network);
+  EXPECT_FALSE(network->priv_conns_index[1][0]->IsConnected());
+  EXPECT_TRUE(network->priv_conns_index[3][3]->IsConnected());  // the block of old layer 3 with itself
+  EXPECT_EQ(network->GetNumWeights(FMaskExists), 4);
+
+  TBasicNetwork copy(*network);
+  ExpectBlocksNumbered(copy);
+  copy = *network;  // the copy's own earlier blocks go
+  ExpectBlocksNumbered(copy);
+  for (int to = 0; to < copy.numLayers; ++to) {
+    for (int from = 0; from < copy.numLayers; ++from) {
+      TBasicConnections* block = copy.priv_conns_index[to][from];
+      EXPECT_NE(block, network->priv_conns_index[to][from]);
+      EXPECT_EQ(block->network, &copy);
+      EXPECT_EQ(block->IsConnected(), network->priv_conns_index[to][from]->IsConnected());
+    }
+  }
+  // An empty block cloned on its own is the caller's, as before.
+  std::unique_ptr<TBasicConnections> clone(copy.priv_conns_index[0][0]->Clone(&copy));
+  EXPECT_STREQ(clone->GetConnectionsNType(), "Empty");
+}

@@ -143,7 +143,8 @@ TEST(TErrorObj, BadParameterThrowsAndLeavesTheObjectUnchanged) {
         object->AddPenalty(2, weights, bad);
         ADD_FAILURE() << "no error";
       } catch (const TKQstructure::Error& e) {
-        const std::string text = TextForm(e.structure.get());
+        const std::unique_ptr<TKQstructure> structure(e.structure);
+        const std::string text = TextForm(structure.get());
         EXPECT_TRUE(text == "(error :type invalid-message :number-expected many)" ||
                     text == "(error :type invalid-message :number-expected soon)")
             << text;

@@ -8,6 +8,7 @@
 #include <istream>
 #include <locale>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "Common/NumberText.h"
@@ -44,40 +45,68 @@ std::string TooLong(const std::string& what, std::size_t limit) {
   return message + " characters";
 }
 
-// Whole-word number conversions; a word with anything after the number is
-// not a number.
-bool WordToInt(const std::string& word, int& value) {
-  long scanned = 0;
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A number may be followed in its word by punctuation, as in "Layers = 3;"
+// or "MaxWeight = 0.5,": stream extraction reads the number and leaves the
+// rest, which is then read on as a word of its own. The rest is split off
+// only when it cannot belong to the number in another notation, since the
+// number alone would then silently be another value: it must begin with
+// ASCII punctuation other than "_", and a ".", ",", "+" or "-" must not be
+// followed by a digit. So "3.5", "1e5", "-0,5" (a decimal comma), "1,000",
+// "3_000", "4x" and "3é" are refused where a number is due.
+bool CanSplitOff(std::string_view rest) {
+  if (rest.empty()) return true;
+  const unsigned char c = static_cast<unsigned char>(rest[0]);
+  const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (c < 0x21 || c > 0x7E || letter || IsDigit(static_cast<char>(c)) || c == '_') return false;
+  const bool mayStartNumber = c == '.' || c == ',' || c == '+' || c == '-';
+  return !(mayStartNumber && rest.size() > 1 && IsDigit(rest[1]));
+}
+
+// The number at the start of |word| in the range [min, max], with the rest of
+// the word (see CanSplitOff) in |rest|.
+bool WordToLong(const std::string& word, long min, long max, long& value, std::string& rest) {
   const char* end = nullptr;
-  if (Netforge::ScanLong(word.c_str(), scanned, INT_MIN, INT_MAX, &end) != Netforge::ScanResult::kOk) return false;
-  if (end != word.c_str() + word.size()) return false;
+  if (Netforge::ScanLong(word.c_str(), value, min, max, &end) != Netforge::ScanResult::kOk) return false;
+  rest.assign(end, word.c_str() + word.size());
+  return CanSplitOff(rest);
+}
+
+bool WordToInt(const std::string& word, int& value, std::string& rest) {
+  long scanned = 0;
+  if (!WordToLong(word, INT_MIN, INT_MAX, scanned, rest)) return false;
   value = static_cast<int>(scanned);
   return true;
 }
 
 // A seed is an unsigned 32-bit value; a negative or larger number is refused
 // rather than wrapped, so that each accepted text names one seed.
-bool WordToSeed(const std::string& word, std::uint32_t& value) {
+bool WordToSeed(const std::string& word, std::uint32_t& value, std::string& rest) {
   static_assert(LONG_MAX >= UINT32_MAX, "a long must hold every seed");
   long scanned = 0;
-  const char* end = nullptr;
-  if (Netforge::ScanLong(word.c_str(), scanned, 0, UINT32_MAX, &end) != Netforge::ScanResult::kOk) return false;
-  if (end != word.c_str() + word.size()) return false;
+  if (!WordToLong(word, 0, UINT32_MAX, scanned, rest)) return false;
   value = static_cast<std::uint32_t>(scanned);
   return true;
 }
 
 // Weights must be finite single-precision numbers: an infinity or NaN would
 // only turn into unusable weights later.
-bool WordToFloat(const std::string& word, float& value) {
+bool WordToFloat(const std::string& word, float& value, std::string& rest) {
   double scanned = 0.0;
   const char* end = nullptr;
   if (Netforge::ScanDouble(word.c_str(), scanned, &end) != Netforge::ScanResult::kOk) return false;
-  if (end != word.c_str() + word.size()) return false;
+  rest.assign(end, word.c_str() + word.size());
+  if (!CanSplitOff(rest)) return false;
   if (!std::isfinite(scanned) || std::fabs(scanned) > FLT_MAX) return false;
   value = static_cast<float>(scanned);
   return true;
 }
+
+// A UTF-8 byte order mark, which some editors put at the start of a file.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Gives a stream the classic locale for the lifetime of the guard.
 class ClassicLocaleScope {
@@ -104,6 +133,7 @@ class Reader {
   enum class WordStatus { kOk, kEnd, kTooLong };
 
   WordStatus ReadWord(std::string& word, std::size_t limit);
+  WordStatus NextWord(std::string& word, std::size_t limit);
   bool SkipSeparator();
   std::string ReadValueWord(const char* keyword, std::size_t limit, const std::string& tooLongName,
                             std::string& word);
@@ -115,22 +145,32 @@ class Reader {
   std::string ReadFileName();
   std::string ReadSeed();
 
+  // Reads on with |rest|, the punctuation split off a number, as a word.
+  void ReadOnWith(std::string rest);
+
   std::istream& in_;
   GenerationSettings& settings_;
-  std::optional<std::string> pending_;  // a word read ahead by the size list
+  std::optional<std::string> pending_;  // a word split off a number, read next
+  bool stopped_ = false;                // a size list met a word that is no number
 };
+
+void Reader::ReadOnWith(std::string rest) {
+  if (!rest.empty()) pending_ = std::move(rest);
+}
 
 std::string Reader::Run() {
   std::string word;
-  for (;;) {
-    if (pending_) {
-      word = std::move(*pending_);
-      pending_.reset();
-    } else {
-      const WordStatus status = ReadWord(word, kMaxWordLength);
-      if (status == WordStatus::kEnd) break;
-      if (status == WordStatus::kTooLong) return TooLong("Word", kMaxWordLength);
+  bool first = true;
+  while (!stopped_) {
+    const WordStatus status = NextWord(word, kMaxWordLength);
+    if (status == WordStatus::kEnd) break;
+    if (status == WordStatus::kTooLong) return TooLong("Word", kMaxWordLength);
+    // A byte order mark glues to the first word; it is no part of it.
+    if (first && word.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0) {
+      word.erase(0, kByteOrderMark.size());
+      if (word.empty()) continue;
     }
+    first = false;
     std::string message = ReadSetting(word);
     if (!message.empty()) return message;
   }
@@ -155,6 +195,14 @@ Reader::WordStatus Reader::ReadWord(std::string& word, std::size_t limit) {
     word.push_back(Traits::to_char_type(c));
     c = in_.get();
   }
+  return WordStatus::kOk;
+}
+
+// The word split off a number before, if there is one, else the next word.
+Reader::WordStatus Reader::NextWord(std::string& word, std::size_t limit) {
+  if (!pending_) return ReadWord(word, limit);
+  word = std::move(*pending_);
+  pending_.reset();
   return WordStatus::kOk;
 }
 
@@ -197,29 +245,48 @@ std::string Reader::ReadLayers() {
   std::string word;
   std::string message = ReadValueWord(kLayers, kMaxWordLength, "Layers value", word);
   if (!message.empty()) return message;
-  if (!WordToInt(word, settings_.layers)) return MissingOrInvalid(kLayers);
+  std::string rest;
+  if (!WordToInt(word, settings_.layers, rest)) return MissingOrInvalid(kLayers);
+  ReadOnWith(std::move(rest));
   return {};
+}
+
+// Whether |word| holds a byte above 0x7F next to a digit, as in "−1" written
+// with a Unicode minus: never a number, but meant as one.
+bool TouchesANumber(const std::string& word) {
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (static_cast<unsigned char>(word[i]) < 0x80) continue;
+    if ((i > 0 && IsDigit(word[i - 1])) || (i + 1 < word.size() && IsDigit(word[i + 1]))) return true;
+  }
+  return false;
 }
 
 // The list grows only with the numbers actually present, so an absurd layer
 // count costs no memory before it is found to be unsupported by the file.
+// A word that is no number ends the list and the reading, as it leaves a
+// stream that extracts integers failed; the short list is then reported by
+// ValidateSettings. A size with punctuation after it ("2," in "2, 3") ends
+// the list the same way unless it was the last size.
 std::string Reader::ReadLayerSize() {
   const std::size_t count = settings_.layers > 0 ? static_cast<std::size_t>(settings_.layers) : 0;
   std::vector<int> sizes;
   if (SkipSeparator()) {
     std::string word;
-    while (sizes.size() < count) {
-      const WordStatus status = ReadWord(word, kMaxWordLength);
+    while (sizes.size() < count && !stopped_) {
+      const WordStatus status = NextWord(word, kMaxWordLength);
       if (status == WordStatus::kEnd) break;
       if (status == WordStatus::kTooLong) return TooLong("LayerSize value", kMaxWordLength);
       long ignored = 0;
       if (Netforge::ScanLong(word.c_str(), ignored, LONG_MIN, LONG_MAX) == Netforge::ScanResult::kNoNumber) {
-        pending_ = std::move(word);  // the list ends before the next setting
+        if (TouchesANumber(word)) return MissingOrInvalid(kLayerSize);
+        stopped_ = true;
         break;
       }
       int size = 0;
-      if (!WordToInt(word, size)) return MissingOrInvalid(kLayerSize);
+      std::string rest;
+      if (!WordToInt(word, size, rest)) return MissingOrInvalid(kLayerSize);
       sizes.push_back(size);
+      ReadOnWith(std::move(rest));
     }
   }
   settings_.layerSizes = std::move(sizes);
@@ -238,7 +305,9 @@ std::string Reader::ReadWeight(const char* keyword, float& weight) {
   std::string word;
   std::string message = ReadValueWord(keyword, kMaxWordLength, std::string(keyword) + " value", word);
   if (!message.empty()) return message;
-  if (!WordToFloat(word, weight)) return MissingOrInvalid(keyword);
+  std::string rest;
+  if (!WordToFloat(word, weight, rest)) return MissingOrInvalid(keyword);
+  ReadOnWith(std::move(rest));
   return {};
 }
 
@@ -257,8 +326,10 @@ std::string Reader::ReadSeed() {
   std::string message = ReadValueWord(kSeed, kMaxWordLength, "Seed value", word);
   if (!message.empty()) return message;
   std::uint32_t seed = 0;
-  if (!WordToSeed(word, seed)) return MissingOrInvalid(kSeed);
+  std::string rest;
+  if (!WordToSeed(word, seed, rest)) return MissingOrInvalid(kSeed);
   settings_.seed = seed;
+  ReadOnWith(std::move(rest));
   return {};
 }
 

@@ -32,13 +32,24 @@ inline constexpr std::size_t kMaxFileNameLength = 255;
 
 // Reads settings from |in| until end of input, overwriting the fields of
 // |settings| whose keywords appear; the other fields keep what they held (a
-// default-constructed GenerationSettings holds the defaults).
+// default-constructed GenerationSettings holds the defaults). A UTF-8 byte
+// order mark at the start is skipped.
+//
+// A number may be followed in its word by punctuation ("Layers = 3;",
+// "MaxWeight = 0.5,"): the number is read and the punctuation is read on as
+// a word of its own, as stream extraction does. A rest that could belong to
+// the number in another notation is refused instead, since the number alone
+// would silently be another value: a letter, digit, "_" or byte above 0x7F,
+// or a ".", ",", "+" or "-" followed by a digit ("3.5", "1e5", "-0,5",
+// "1,000", "3é").
 //
 // "LayerSize" reads as many sizes as the layer count known at that point, but
-// only as many as the file holds: the list ends early at end of input or at
-// the first word that does not begin like a number, and that word is read on
-// as an ordinary word. A short list is left for ValidateSettings to report.
-// Sizes beyond the final layer count are dropped at the end.
+// only as many as the file holds. A word that is no number ends the list and
+// the reading, as it leaves an extracting stream failed ("Layers = 3
+// LayerSize = 2 3 LayerSize = 2 3 1" reads the sizes 2 3 and stops); the
+// short list is left for ValidateSettings to report. A word that holds a
+// byte above 0x7F next to a digit ("−1" with a Unicode minus) is refused as
+// a bad size. Sizes beyond the final layer count are dropped at the end.
 //
 // "Seed" takes a whole number from 0 to 4294967295 (a sign is allowed, as in
 // "+7" or "-0"); anything else, a negative number included, is reported

@@ -6,9 +6,11 @@
 // message and exit status 1. Messages go to standard error (unbuffered),
 // except that an error of the network file writer is printed on standard
 // output (see GenerationRun.h).
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "GenerationRun.h"
 #include "ParameterFile.h"
@@ -30,6 +32,12 @@ int main(int argc, char* argv[]) {
   std::string message = ReadParameterFile(file, settings);
   file.close();
   if (message.empty()) message = ValidateSettings(settings);
+  // Writing the network over the parameter file would lose the settings it
+  // came from; any spelling or link of that file counts.
+  std::error_code ignored;
+  if (message.empty() && std::filesystem::equivalent(settings.fileName, argv[1], ignored)) {
+    message = "FileName must not name the parameter file";
+  }
   if (!message.empty()) {
     std::cerr << message << '\n';
     return 1;

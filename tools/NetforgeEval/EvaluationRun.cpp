@@ -20,6 +20,7 @@
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "ProgressLine.h"
+#include "ReplacedFile.h"
 
 namespace {
 
@@ -194,8 +195,12 @@ bool SameFile(const std::string& a, const std::string& b) {
 // Runs the rows of a data set file through a network, run by run.
 class Evaluation {
  public:
-  Evaluation(const EvaluationSettings& settings, TBasicNetwork& network, const DataSetShape& shape)
+  // The result file, named settings.result in messages, is written at
+  // |resultPath|.
+  Evaluation(const EvaluationSettings& settings, const std::string& resultPath, TBasicNetwork& network,
+             const DataSetShape& shape)
       : settings_(settings),
+        resultPath_(resultPath),
         network_(network),
         shape_(shape),
         nOut_(network.layers[static_cast<std::size_t>(network.outLayer)]->numNeurons),
@@ -209,7 +214,7 @@ class Evaluation {
 
   EvaluationSummary Run() {
     if (!settings_.result.empty()) {
-      CheckStatus(settings_.result, FileTools().WriteDataSetHeader(settings_.result.c_str(), shape_.inputs,
+      CheckStatus(settings_.result, FileTools().WriteDataSetHeader(resultPath_.c_str(), shape_.inputs,
                                                                    shape_.labels ? -1 : shape_.expected, nOut_,
                                                                    measured_ ? nOut_ : 0, shape_.rows));
       resultBegun_ = true;
@@ -225,7 +230,7 @@ class Evaluation {
     }
     progress.Finish();
     CheckEnd(offset);
-    if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(settings_.result.c_str()));
+    if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(resultPath_.c_str()));
 
     EvaluationSummary summary;
     summary.rows = shape_.rows;
@@ -262,7 +267,7 @@ class Evaluation {
     }
     if (second) {
       CheckStatus(settings_.result,
-                  FileTools().WriteDataSetRows(settings_.result.c_str(), first.get(), second.get(), nullptr));
+                  FileTools().WriteDataSetRows(resultPath_.c_str(), first.get(), second.get(), nullptr));
     }
   }
 
@@ -320,6 +325,7 @@ class Evaluation {
   }
 
   const EvaluationSettings& settings_;
+  const std::string& resultPath_;
   TBasicNetwork& network_;
   const DataSetShape& shape_;
   const long nOut_;
@@ -344,12 +350,18 @@ EvaluationSummary RunEvaluation(const EvaluationSettings& settings) {
   const long nOut = network->layers[static_cast<std::size_t>(network->outLayer)]->numNeurons;
   CheckFits(settings.dataSet, shape, nIn, nOut);
 
-  Evaluation evaluation(settings, *network, shape);
+  // Written beside the result file and renamed into place only when
+  // complete, so a failed run leaves an earlier result file as it was.
+  ReplacedFile result(settings.result);
+  Evaluation evaluation(settings, result.WritePath(), *network, shape);
   try {
-    return evaluation.Run();
+    EvaluationSummary summary = evaluation.Run();
+    if (!result.Commit()) throw FailureIn(settings.result, StatusMessage(FILE_WRITE_FAILED));
+    return summary;
   } catch (...) {
-    // A half-written result file would read as a broken data set.
-    if (evaluation.ResultBegun()) {
+    // A half-written result file would read as a broken data set; where it
+    // was written in place, it goes.
+    if (evaluation.ResultBegun() && result.WritePath() == settings.result) {
       std::error_code ignored;
       std::filesystem::remove(settings.result, ignored);
     }

@@ -32,7 +32,9 @@ struct EvaluationSummary {
 // With a result file, that file holds the data set's first data set as it
 // was and a second data set of the same rows: the network's outputs as its
 // inputs and, for measured rows, the errors (expected minus generated output)
-// as its outputs. A run that fails removes the result file it began.
+// as its outputs. The result file is written beside it under a temporary
+// name and renamed into place when complete, so a run that fails leaves an
+// earlier result file as it was (ReplacedFile.h).
 //
 // Every failure it can describe (files that cannot be opened, read or
 // written, syntax errors with their places, counts that do not fit the

@@ -106,7 +106,8 @@ std::shared_ptr<const TKQstructure> ParsePenalty(const std::string& text) {
   const char* cursor = text.c_str();
   try {
     return std::shared_ptr<const TKQstructure>(ParseMessage(cursor));
-  } catch (const TKQstructure::Error&) {
+  } catch (const TKQstructure::Error& error) {
+    delete error.structure;  // the catcher owns it
     Fail("--penalty: \"" + text + "\" is not a structured message such as \"(lwf :learningrate 0.1 :forgettingrate 1e-4)\"");
   }
 }
