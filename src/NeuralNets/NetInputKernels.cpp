@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "Common/Assert.h"
 #include "NeuralNets/TBasicConnections.h"
@@ -285,7 +286,41 @@ void AccumulateMaskedSse2(const double* const* rows, const unsigned char* const*
   if (t < nTo) AccumulateMaskedReference(rows + t, flagRows + t, x, nFrom, nTo - t, net + t);
 }
 
+// The batch kernel with two rows to a register.
+namespace sse2_batch {
+
+#define NF_BATCH inline
+
+struct Vec {
+  using Reg = __m128d;
+  static constexpr int kLanes = 2;
+  static Reg Zero() { return _mm_setzero_pd(); }
+  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
+  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
+  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
+  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+  static Reg And(Reg a, Reg b) { return _mm_and_pd(a, b); }
+  static Reg Mask(unsigned char flags) {
+    return _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<long long>(flags & FMaskExists)));
+  }
+};
+
+#include "NeuralNets/NetInputBatchTile.h"
+
+#undef NF_BATCH
+
+}  // namespace sse2_batch
+
 }  // namespace
+
+int AccumulateBatchSse2(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
+                        int nTo, int batch, int stride, double* net) {
+  if (flagRows == nullptr) {
+    return sse2_batch::BatchRows<sse2_batch::Vec, false>(rows, nullptr, x, nFrom, nTo, batch, stride, net);
+  }
+  return sse2_batch::BatchRows<sse2_batch::Vec, true>(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+}
 
 #endif  // __SSE2__
 
@@ -351,6 +386,73 @@ void AccumulateMasked(Isa isa, const double* const* rows, const unsigned char* c
 
 void AccumulateDense(const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
   AccumulateDense(Best(), rows, x, nFrom, nTo, net);
+}
+
+// ---- Batches ----
+
+namespace {
+
+// The rows [first, batch) one at a time with the one-row kernel of |isa|,
+// each row's values gathered into a contiguous copy and its net inputs
+// scattered back; the kernels give a row the same bits either way.
+void AccumulateRowsOneByOne(Isa isa, const double* const* rows, const unsigned char* const* flagRows,
+                            const double* x, int nFrom, int nTo, int first, int batch, int stride, double* net) {
+  if (first >= batch) return;
+  const std::size_t step = static_cast<std::size_t>(stride);
+  std::vector<double> source(static_cast<std::size_t>(nFrom));
+  std::vector<double> sums(static_cast<std::size_t>(nTo));
+  for (int r = first; r < batch; ++r) {
+    for (int f = 0; f < nFrom; ++f) source[static_cast<std::size_t>(f)] = x[f * step + r];
+    for (int t = 0; t < nTo; ++t) sums[static_cast<std::size_t>(t)] = net[t * step + r];
+    if (flagRows == nullptr) {
+      AccumulateDense(isa, rows, source.data(), nFrom, nTo, sums.data());
+    } else {
+      AccumulateMasked(isa, rows, flagRows, source.data(), nFrom, nTo, sums.data());
+    }
+    for (int t = 0; t < nTo; ++t) net[t * step + r] = sums[static_cast<std::size_t>(t)];
+  }
+}
+
+void AccumulateBatch(Isa isa, const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                     int nFrom, int nTo, int batch, int stride, double* net) {
+  NF_ASSERT(Supported(isa));
+  NF_ASSERT(batch <= stride);
+  int done = 0;
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx2:
+      done = AccumulateBatchAvx2(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+      break;
+    case Isa::kSse2:
+      done = AccumulateBatchSse2(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+      break;
+#endif
+    default:
+      break;
+  }
+  AccumulateRowsOneByOne(isa, rows, flagRows, x, nFrom, nTo, done, batch, stride, net);
+}
+
+}  // namespace
+
+void AccumulateDenseBatch(Isa isa, const double* const* rows, const double* x, int nFrom, int nTo, int batch,
+                          int stride, double* net) {
+  AccumulateBatch(isa, rows, nullptr, x, nFrom, nTo, batch, stride, net);
+}
+
+void AccumulateMaskedBatch(Isa isa, const double* const* rows, const unsigned char* const* flagRows,
+                           const double* x, int nFrom, int nTo, int batch, int stride, double* net) {
+  AccumulateBatch(isa, rows, flagRows, x, nFrom, nTo, batch, stride, net);
+}
+
+void AccumulateDenseBatch(const double* const* rows, const double* x, int nFrom, int nTo, int batch, int stride,
+                          double* net) {
+  AccumulateBatch(Best(), rows, nullptr, x, nFrom, nTo, batch, stride, net);
+}
+
+void AccumulateMaskedBatch(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                           int nFrom, int nTo, int batch, int stride, double* net) {
+  AccumulateBatch(Best(), rows, flagRows, x, nFrom, nTo, batch, stride, net);
 }
 
 void AccumulateMasked(const double* const* rows, const unsigned char* const* flagRows, const double* x,

@@ -14,6 +14,12 @@
 // Internal to the connection blocks' implementation files. The caller owns
 // every array; |rows[t]| points at nFrom weights (and |flagRows[t]| at nFrom
 // flag bytes) for t in [0, nTo), |x| at nFrom values, |net| at nTo values.
+//
+// The batch kernels do the same for a group of |batch| input rows at once,
+// each weight loaded once for the whole group: the group's values lie
+// neuron-major, |stride| apart, x[f * stride + r] being source f of row r
+// and net[t * stride + r] the net input of target t for row r (r < batch <=
+// stride). Row r gets exactly the bits the one-row kernels give it.
 #ifndef NETFORGE_NEURALNETS_NETINPUTKERNELS_H
 #define NETFORGE_NEURALNETS_NETINPUTKERNELS_H
 
@@ -48,11 +54,29 @@ void AccumulateDenseReference(const double* const* rows, const double* x, int nF
 void AccumulateMaskedReference(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                                int nFrom, int nTo, double* net);
 
+// Batch kernels: for every row r < batch, what AccumulateDense and
+// AccumulateMasked do for x[. * stride + r] and net[. * stride + r].
+void AccumulateDenseBatch(const double* const* rows, const double* x, int nFrom, int nTo, int batch, int stride,
+                          double* net);
+void AccumulateMaskedBatch(const double* const* rows, const unsigned char* const* flagRows, const double* x,
+                           int nFrom, int nTo, int batch, int stride, double* net);
+void AccumulateDenseBatch(Isa isa, const double* const* rows, const double* x, int nFrom, int nTo, int batch,
+                          int stride, double* net);
+void AccumulateMaskedBatch(Isa isa, const double* const* rows, const unsigned char* const* flagRows,
+                           const double* x, int nFrom, int nTo, int batch, int stride, double* net);
+
 // The AVX2 kernels (NetInputKernelsAvx2.cpp); only to be called where
 // Supported(Isa::kAvx2).
 void AccumulateDenseAvx2(const double* const* rows, const double* x, int nFrom, int nTo, double* net);
 void AccumulateMaskedAvx2(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                           int nFrom, int nTo, double* net);
+// The batch kernels of one instruction set compute the rows [0, returned
+// value), a multiple of the rows one register holds; the caller computes the
+// rest with the one-row kernels. |flagRows| is null for the dense kernels.
+int AccumulateBatchSse2(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
+                        int nTo, int batch, int stride, double* net);
+int AccumulateBatchAvx2(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
+                        int nTo, int batch, int stride, double* net);
 
 }  // namespace NetInputKernels
 

@@ -249,7 +249,42 @@ __attribute__((target("avx2"))) void Run(const double* const* rows, const unsign
   }
 }
 
+// The batch kernel with four rows to a register.
+namespace avx2_batch {
+
+#define NF_BATCH NF_AVX2
+
+struct Vec {
+  using Reg = __m256d;
+  static constexpr int kLanes = 4;
+  NF_AVX2 static Reg Zero() { return _mm256_setzero_pd(); }
+  NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
+  NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
+  NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
+  NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
+  NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+  NF_AVX2 static Reg And(Reg a, Reg b) { return _mm256_and_pd(a, b); }
+  NF_AVX2 static Reg Mask(unsigned char flags) {
+    return _mm256_castsi256_pd(_mm256_set1_epi64x(-static_cast<long long>(flags & FMaskExists)));
+  }
+};
+
+#include "NeuralNets/NetInputBatchTile.h"
+
+#undef NF_BATCH
+
+}  // namespace avx2_batch
+
 }  // namespace
+
+__attribute__((target("avx2"))) int AccumulateBatchAvx2(const double* const* rows,
+                                                        const unsigned char* const* flagRows, const double* x,
+                                                        int nFrom, int nTo, int batch, int stride, double* net) {
+  if (flagRows == nullptr) {
+    return avx2_batch::BatchRows<avx2_batch::Vec, false>(rows, nullptr, x, nFrom, nTo, batch, stride, net);
+  }
+  return avx2_batch::BatchRows<avx2_batch::Vec, true>(rows, flagRows, x, nFrom, nTo, batch, stride, net);
+}
 
 void AccumulateDenseAvx2(const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
   Run<false>(rows, nullptr, x, nFrom, nTo, net);

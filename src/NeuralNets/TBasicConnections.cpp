@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "Common/Assert.h"
 #include "NeuralNets/TBasicLayer.h"
@@ -46,6 +47,19 @@ void TBasicConnections::AccumulateNetInput(double* net) {
     TIterateObjAggregate visitor;
     IterateIn(visitor, t, FMaskExists);
     net[t] += visitor.sum;
+  }
+}
+
+void TBasicConnections::AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) {
+  NF_ASSERT(batch<=stride);
+  std::vector<double>& sourceOutputs = network->layers[fromLayer]->outputs;
+  std::vector<double> sums(static_cast<std::size_t>(TargetCount()));
+  const std::size_t step = static_cast<std::size_t>(stride);
+  for (int r = 0; r < batch; ++r) {
+    for (std::size_t f = 0; f < sourceOutputs.size(); ++f) sourceOutputs[f] = source[f * step + r];
+    for (std::size_t t = 0; t < sums.size(); ++t) sums[t] = net[t * step + r];
+    AccumulateNetInput(sums.data());
+    for (std::size_t t = 0; t < sums.size(); ++t) net[t * step + r] = sums[t];
   }
 }
 
@@ -174,6 +188,8 @@ double& TEmptyConnections::Weight(int, int) {
 }
 
 void TEmptyConnections::AccumulateNetInput(double*) {}
+
+void TEmptyConnections::AccumulateNetInputBatch(const double*, int, int, double*) {}
 
 bool TEmptyConnections::IsValid(int, int) {
   return false;

@@ -67,6 +67,13 @@ class TBasicConnections {
   // sources in ascending order (sum = output * weight + sum), so results do
   // not depend on how the loop is compiled.
   virtual void AccumulateNetInput(double* net);
+  // AccumulateNetInput for a group of |batch| rows at once, with bits equal
+  // to those of one call per row: source neuron f's output for row r is
+  // source[f * stride + r], target t's net input net[t * stride + r]
+  // (0 <= batch <= stride). This default runs AccumulateNetInput row by row
+  // and uses the source layer's output array as scratch space; the
+  // weight-carrying blocks load each weight once per group.
+  virtual void AccumulateNetInputBatch(const double* source, int batch, int stride, double* net);
   virtual bool IsValid(int from, int to) = 0;
   virtual bool IsTrainable(int from, int to);
   // The four edits fail the check "false" on a class that does not support them.
@@ -160,6 +167,7 @@ class TEmptyConnections : public virtual TBasicConnections {
   void Randomize(double min, double max) override;
   double& Weight(int from, int to) override;  // fails the check "false"
   void AccumulateNetInput(double* net) override;
+  void AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) override;  // nothing
   bool IsValid(int from, int to) override;
   bool IsTrainable(int from, int to) override;
   void IterateIn(TIterateObj& v, int to, int mask) override;

@@ -85,6 +85,17 @@ class TBasicNetwork {
   // (read by the input layer), then the output layer's numNeurons outputs are
   // copied to |output|. Blocks into the same or a lower layer take no part.
   virtual void Recall(const double* input, double* output);
+  // Recall of |rows| input rows at once (BatchRecall.cpp): |input| holds
+  // rows x nIn values, row by row (nIn the input layer's numNeurons), and
+  // |output| receives rows x nOut values the same way (nOut the output
+  // layer's numNeurons). Gives every row the bits that Recall gives it, and
+  // leaves the layers' outputs as Recall of the last row leaves them, but
+  // passes groups of rows through each block together, so that each weight
+  // is loaded once per group: several times faster than Recall row by row
+  // on layers of some hundred neurons. Networks whose classes it does not
+  // know (layers or networks of other classes) are recalled row by row with
+  // Recall. Checks "rows>=0". Not thread-safe, as Recall is not.
+  void RecallBatch(const double* input, double* output, int rows);
   // The type stored in network files: "Basic".
   virtual const char* GetNetworkType();
   // A new iterator over the incoming arcs of a neuron, owned by the caller.

@@ -60,6 +60,10 @@ void TConnectedConnections::AccumulateNetInput(double* net) {
   NetInputKernels::AccumulateDense(index_weights.data(), source, storedFrom, storedTo, net);
 }
 
+void TConnectedConnections::AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) {
+  NetInputKernels::AccumulateDenseBatch(index_weights.data(), source, storedFrom, storedTo, batch, stride, net);
+}
+
 bool TConnectedConnections::IsValid(int, int) {
   return true;
 }

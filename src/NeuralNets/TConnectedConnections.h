@@ -35,6 +35,7 @@ class TConnectedConnections : public TBasicConnections {
   void Randomize(double min, double max) override;
   double& Weight(int from, int to) override { return index_weights[to][from]; }
   void AccumulateNetInput(double* net) override;
+  void AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) override;
   bool IsValid(int from, int to) override;   // true
   void AddConnection(int from, int to) override;  // nothing to do
   void SetTrainable(int from, int to) override;   // nothing to do

@@ -55,6 +55,11 @@ void TPrunedConnections::AccumulateNetInput(double* net) {
   NetInputKernels::AccumulateMasked(index_weights.data(), index_masks.data(), source, storedFrom, storedTo, net);
 }
 
+void TPrunedConnections::AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) {
+  NetInputKernels::AccumulateMaskedBatch(index_weights.data(), index_masks.data(), source, storedFrom, storedTo, batch,
+                                         stride, net);
+}
+
 bool TPrunedConnections::IsValid(int from, int to) {
   return (index_masks[to][from] & FMaskExists) != 0;
 }

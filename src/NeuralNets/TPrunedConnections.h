@@ -33,6 +33,7 @@ class TPrunedConnections : public TBasicConnections {
   void Randomize(double min, double max) override;
   double& Weight(int from, int to) override { return index_weights[to][from]; }
   void AccumulateNetInput(double* net) override;
+  void AccumulateNetInputBatch(const double* source, int batch, int stride, double* net) override;
   bool IsValid(int from, int to) override;
   bool IsTrainable(int from, int to) override;
   void PruneConnection(int from, int to) override;

@@ -1,0 +1,130 @@
+// The batch net-input kernel, written once for every vector unit.
+//
+// How it stays exact: the rows of a group lie side by side in the lanes of a
+// register (a source's values for consecutive rows are adjacent), so one
+// weight, broadcast to every lane, is multiplied by the values of several
+// rows at once. Each lane is one (target, row) pair with its own running sum,
+// computed as the plain loop computes it: from 0.0, sources ascending,
+// sum = w * x + sum, then net += sum. No lane ever mixes with another, so
+// nothing is reassociated, whatever the width of the register.
+//
+// A tile of T targets times V registers of rows keeps T * V sums in
+// registers; per source it loads V registers of values and T weights, each
+// of which serves V * kLanes rows. A missing connection's product is replaced
+// by +0.0 before it is added, which leaves each sum as it was (the argument
+// is at the top of NetInputKernels.cpp); stretches of sources in which every
+// connection of the tile exists skip the masks.
+//
+// Included only by the kernel files, inside a namespace of their own, after
+// they define NF_BATCH (the attributes of their functions: the instruction
+// set, always inlined) and a vector type with these static members:
+//   using Reg;  kLanes;  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
+//   Add(a, b);  Mul(a, b);  And(a, b);  Mask(flagByte) (all ones where the
+//   byte holds FMaskExists, all zeros elsewhere).
+// The header has no include guard on purpose: each kernel file compiles it
+// for its own instruction set.
+
+// Sources per stretch checked at once for missing connections.
+constexpr int kBatchStretch = 32;
+
+// Whether every connection of the T rows from the sources [f, f + 32) exists.
+template <int T>
+inline bool BatchStretchComplete(const unsigned char* const* flagRows, int f) {
+  constexpr std::uint64_t kExistsBits = 0x0101010101010101ULL * FMaskExists;
+  std::uint64_t all = ~std::uint64_t{0};
+  for (int t = 0; t < T; ++t) {
+    for (int k = 0; k < kBatchStretch; k += 8) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, flagRows[t] + f + k, sizeof bytes);
+      all &= bytes;
+    }
+  }
+  return (all & kExistsBits) == kExistsBits;
+}
+
+// Source f for every sum of the tile; |x| points at the values of source f.
+template <class Vec, int T, int V, bool Masked>
+NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w, const unsigned char* const* m,
+                        const double* x, int f) {
+  typename Vec::Reg xs[V];
+  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * Vec::kLanes);
+  for (int t = 0; t < T; ++t) {
+    const typename Vec::Reg weight = Vec::Broadcast(w[t][f]);
+    for (int v = 0; v < V; ++v) {
+      typename Vec::Reg product = Vec::Mul(weight, xs[v]);
+      if constexpr (Masked) product = Vec::And(product, Vec::Mask(m[t][f]));
+      sums[t][v] = Vec::Add(sums[t][v], product);
+    }
+  }
+}
+
+// Targets [0, T) for the rows [0, V * kLanes) of the group.
+template <class Vec, int T, int V, bool Masked>
+NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, const double* x, int nFrom, int stride,
+                        double* net) {
+  const std::size_t step = static_cast<std::size_t>(stride);
+  typename Vec::Reg sums[T][V];
+  for (int t = 0; t < T; ++t) {
+    for (int v = 0; v < V; ++v) sums[t][v] = Vec::Zero();
+  }
+  int f = 0;
+  if constexpr (Masked) {
+    for (; f + kBatchStretch <= nFrom; f += kBatchStretch) {
+      if (BatchStretchComplete<T>(m, f)) {
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, false>(sums, w, m, x + k * step, k);
+      } else {
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, true>(sums, w, m, x + k * step, k);
+      }
+    }
+  }
+  for (; f < nFrom; ++f) BatchStep<Vec, T, V, Masked>(sums, w, m, x + f * step, f);
+  // net += sum, lane by lane, as the plain loop ends.
+  for (int t = 0; t < T; ++t) {
+    for (int v = 0; v < V; ++v) {
+      double* at = net + t * step + v * Vec::kLanes;
+      Vec::Store(at, Vec::Add(Vec::Load(at), sums[t][v]));
+    }
+  }
+}
+
+// Rows per tile: two registers' worth, then one.
+template <class Vec, int T, bool Masked>
+NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
+                           int batch, int stride, double* net) {
+  int r = 0;
+  for (; r + 2 * Vec::kLanes <= batch; r += 2 * Vec::kLanes) {
+    BatchTile<Vec, T, 2, Masked>(w, m, x + r, nFrom, stride, net + r);
+  }
+  if (r + Vec::kLanes <= batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r, nFrom, stride, net + r);
+}
+
+// Tiles of kBatchTargets targets; the rest in one narrower tile. The target
+// tiles are the outer loop, so that a tile's weight rows are read from memory
+// once for the whole group and then served from the cache.
+constexpr int kBatchTargets = 6;
+
+template <class Vec, bool Masked, int T = kBatchTargets - 1>
+NF_BATCH void BatchRestTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
+                               int nRest, int batch, int stride, double* net) {
+  if constexpr (T > 0) {
+    if (nRest == T) {
+      BatchTargets<Vec, T, Masked>(w, m, x, nFrom, batch, stride, net);
+    } else {
+      BatchRestTargets<Vec, Masked, T - 1>(w, m, x, nFrom, nRest, batch, stride, net);
+    }
+  }
+}
+
+template <class Vec, bool Masked>
+NF_BATCH int BatchRows(const double* const* rows, const unsigned char* const* flagRows, const double* x, int nFrom,
+                       int nTo, int batch, int stride, double* net) {
+  const std::size_t step = static_cast<std::size_t>(stride);
+  int t = 0;
+  for (; t + kBatchTargets <= nTo; t += kBatchTargets) {
+    BatchTargets<Vec, kBatchTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, batch, stride,
+                                             net + t * step);
+  }
+  BatchRestTargets<Vec, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, nTo - t, batch, stride,
+                                net + t * step);
+  return batch - batch % Vec::kLanes;
+}
