@@ -1,5 +1,7 @@
 // The data set file operations of FileTools: reading whole files or runs of
 // rows, writing in three passes (header, rows, end) and telling a file's kind.
+// The layout of the data block (header, rows, end tags) is read by
+// DataBlock.cpp, shared with DataSetRowReader, on which ReadDataSet is built.
 //
 // Files are opened in binary mode so that the offsets ReadDataSetRows hands
 // out are plain byte counts. Numbers go through Common/NumberText and every
@@ -21,215 +23,24 @@
 #include "Common/StrCase.h"
 #include "DataObject/Data.h"
 #include "DataObject/TLabelList.h"
+#include "FileHandler/DataBlock.h"
+#include "FileHandler/DataSetRowReader.h"
 #include "KQmessage/KQML.h"
+
+using Netforge::detail::CheckRowsFit;
+using Netforge::detail::DataBlock;
+using Netforge::detail::MakeDataSets;
+using Netforge::detail::OpenDataBlock;
+using Netforge::detail::Readable;
+using Netforge::detail::ReadPosition;
+using Netforge::detail::RebaseOnFileStart;
+using Netforge::detail::RowReader;
 
 namespace {
 
-using Traits = std::char_traits<char>;
-
 constexpr const char* kLabelListExpected = "Label list expected";
-constexpr const char* kHeaderOverstatesRows = "Data set header announces more rows than the file holds";
 constexpr const char* kRequestOverstatesRows = "More rows requested than the data set file holds";
 constexpr const char* kOffsetOutsideData = "Offset lies outside the data block";
-constexpr const char* kCannotStepBack = "Cannot step back in the data set file";
-
-
-// What a header announces, with "Labels" turned into a flag and negative
-// output counts into 0.
-struct Shape {
-  long rows = -1;
-  long inputs = 0;
-  long expected = 0;
-  long generated = 0;
-  long errors = 0;
-  bool labels1 = false;
-  bool labels2 = false;
-
-  bool HasFirst() const { return inputs != 0 || expected != 0 || labels1; }
-  bool HasSecond() const { return generated != 0 || errors != 0 || labels2; }
-
-  // The fewest bytes one row can take in a file: a number is at least one
-  // character, a label list at least "[]".
-  unsigned long long MinRowBytes() const {
-    return static_cast<unsigned long long>(inputs) + static_cast<unsigned long long>(expected) +
-           static_cast<unsigned long long>(generated) + static_cast<unsigned long long>(errors) +
-           2ULL * (labels1 ? 1 : 0) + 2ULL * (labels2 ? 1 : 0);
-  }
-};
-
-// The part of a data set file in front of the rows.
-// Whether a file opened for reading can really be read: a folder opens like
-// a file on some systems and fails only at the first read, which the
-// tokenizer (reading the buffer directly) would meet as an exception.
-bool Readable(std::ifstream& in) {
-  if (!in.is_open()) return false;
-  in.peek();  // an empty file sets only eofbit
-  if (in.bad()) return false;
-  in.clear();
-  return true;
-}
-
-struct DataBlock {
-  Shape shape;
-  std::string dataSetName;  // block names as written, for the end tags
-  std::string dataName;
-  std::streamoff start = 0;     // position just after the [Data] tag
-  std::streamoff fileSize = 0;
-};
-
-std::streamoff FileSize(std::istream& in) {
-  in.seekg(0, std::ios_base::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios_base::beg);
-  return size < 0 ? 0 : size;
-}
-
-// The current read position; at the end of input (eofbit set) the stream is
-// cleared first, as tellg refuses to answer otherwise.
-std::streamoff ReadPosition(FileTools& tools, std::istream& in) {
-  if (in.eof() && !in.bad()) in.clear();
-  const std::streamoff position = in.tellg();
-  if (position < 0) tools.Fail(in, "Cannot tell the position in the data set file");
-  return position;
-}
-
-// Reads the data set block tag, the header and the data block tag. Returns a
-// status other than SUCCESS for an unacceptable header (one without "Rows"
-// included).
-int OpenDataBlock(FileTools& tools, std::istream& in, DataBlock& block) {
-  block.fileSize = FileSize(in);
-  tools.BeginReading(in);
-  block.dataSetName = tools.ExpectBlock(tools.ReadStatement(in, nullptr, false), in, "DATASET");
-
-  Shape& shape = block.shape;
-  Statement statement;
-  const int status = tools.ReadDataSetHeader(in, &shape.inputs, &shape.expected, &shape.generated,
-                                             &shape.errors, &shape.rows, &statement);
-  if (status != SUCCESS) return status;
-  if (shape.rows < 0) return FORMAT_ERROR;  // no "Rows": the number of rows is unknown
-  block.dataName = tools.ExpectBlock(statement, in, "DATA");
-  block.start = ReadPosition(tools, in);
-
-  shape.labels1 = shape.expected == -1;
-  shape.labels2 = shape.generated == -1;
-  if (shape.expected < 0) shape.expected = 0;
-  if (shape.generated < 0) shape.generated = 0;
-  return SUCCESS;
-}
-
-// Refuses |rows| rows when the bytes from |position| to the end of the file
-// cannot hold them, before anything is allocated for them.
-void CheckRowsFit(FileTools& tools, std::istream& in, const DataBlock& block, std::streamoff position, long rows,
-                  const char* message) {
-  if (rows <= 0) return;
-  const unsigned long long perRow = block.shape.MinRowBytes();
-  const std::streamoff left = block.fileSize - position;
-  if (perRow == 0) return;  // no data set: nothing is read or stored per row
-  if (left <= 0 || static_cast<unsigned long long>(rows) > static_cast<unsigned long long>(left) / perRow) {
-    tools.Fail(in, message);
-  }
-}
-
-// Turns a position counted from byte |origin| of the file into one counted
-// from the top of the file.
-void RebaseOnFileStart(std::istream& in, std::streamoff origin, FileTools::Error& error) {
-  if (error.line <= 0) return;
-  in.clear();
-  in.seekg(0, std::ios_base::beg);
-  std::int64_t lines_before = 0;
-  std::int64_t column_of_origin = 0;
-  std::streambuf* buf = in.rdbuf();
-  for (std::streamoff i = 0; i < origin; ++i) {
-    const int c = buf->sbumpc();
-    if (c == Traits::eof()) return;
-    ++column_of_origin;
-    if (c == '\n') {
-      ++lines_before;
-      column_of_origin = 0;
-    }
-  }
-  if (error.line == 1) error.column += column_of_origin;
-  error.line += lines_before;
-}
-
-// The data sets a shape calls for, made with |rows| slots and stored in the
-// out-parameters at once, so that they belong to the caller even when
-// reading fails later.
-void MakeDataSets(const Shape& shape, long rows, Data** first, Data** second) {
-  if (shape.HasFirst()) *first = new Data(rows, shape.inputs, shape.expected, shape.labels1);
-  if (shape.HasSecond()) *second = new Data(rows, shape.generated, shape.errors, shape.labels2);
-}
-
-// Reads row after row of a data block into the two data sets.
-//
-// A row holds the first set's inputs and expected outputs, then the second
-// set's generated outputs and errors. The writer puts each label list in the
-// place of the outputs it replaces; files made by hand may also carry the
-// label lists after all numbers of the row. Both orders are read: a label
-// list is taken early when a "[" (not "[~") stands where it would be written.
-class RowReader {
- public:
-  RowReader(FileTools& tools, std::istream& in, const DataBlock& block)
-      : tools_(tools), in_(in), shape_(block.shape), blockdef_(block.dataName) {}
-
-  void ReadRow(long row, Data* first, Data* second) {
-    inputs_.resize(static_cast<std::size_t>(shape_.inputs));
-    expected_.resize(static_cast<std::size_t>(shape_.expected));
-    generated_.resize(static_cast<std::size_t>(shape_.generated));
-    errors_.resize(static_cast<std::size_t>(shape_.errors));
-
-    std::unique_ptr<TLabelList> labels1;
-    std::unique_ptr<TLabelList> labels2;
-    ReadNumbers(inputs_);
-    ReadNumbers(expected_);
-    if (shape_.labels1 && LabelListFollows()) labels1.reset(tools_.ReadLabels(in_));
-    ReadNumbers(generated_);
-    // Without the first list taken, a "[" here may still be that list.
-    if (shape_.labels2 && (!shape_.labels1 || labels1) && LabelListFollows()) {
-      labels2.reset(tools_.ReadLabels(in_));
-    }
-    ReadNumbers(errors_);
-
-    if (first != nullptr) {
-      first->AppendRow(inputs_.data(), expected_.data(), nullptr);
-      if (shape_.labels1) {
-        if (!labels1) labels1.reset(tools_.ReadLabels(in_));
-        first->SetLabels(row, labels1.get());
-      }
-    }
-    if (second != nullptr) {
-      second->AppendRow(generated_.data(), errors_.data(), nullptr);
-      if (shape_.labels2) {
-        if (!labels2) labels2.reset(tools_.ReadLabels(in_));
-        second->SetLabels(row, labels2.get());
-      }
-    }
-  }
-
- private:
-  void ReadNumbers(std::vector<double>& values) {
-    for (double& value : values) {
-      value = tools_.GetNumberToken(tools_.ReadStatement(in_, blockdef_.c_str(), false), in_);
-    }
-  }
-
-  // Skips blanks and comments and tells whether a "[" that is not the start
-  // of an end tag comes next; that "[" is left in the stream.
-  bool LabelListFollows() {
-    if (tools_.PeekToken(in_) != '[') return false;
-    std::streambuf* buf = in_.rdbuf();
-    buf->sbumpc();
-    const int next = buf->sgetc();
-    if (buf->sungetc() == Traits::eof()) tools_.Fail(in_, kCannotStepBack);
-    return next != '~';
-  }
-
-  FileTools& tools_;
-  std::istream& in_;
-  const Shape& shape_;
-  const std::string& blockdef_;
-  std::vector<double> inputs_, expected_, generated_, errors_;
-};
 
 // ---- Writing ----
 
@@ -395,24 +206,10 @@ int FileTools::ReadDataSet(const char* filename, Data** PtrDatFileData1, Data** 
   NF_ASSERT(PtrDatFileData1 != nullptr && PtrDatFileData2 != nullptr);
   *PtrDatFileData1 = nullptr;
   *PtrDatFileData2 = nullptr;
-  std::ifstream in(filename, std::ios_base::in | std::ios_base::binary);
-  if (!Readable(in)) return FILE_OPEN_FAILED;
-
-  DataBlock block;
-  const int status = OpenDataBlock(*this, in, block);
+  DataSetRowReader reader;
+  const int status = reader.Open(filename);
   if (status != SUCCESS) return status;
-  const Shape& shape = block.shape;
-  CheckRowsFit(*this, in, block, block.start, shape.rows, kHeaderOverstatesRows);
-  MakeDataSets(shape, shape.rows, PtrDatFileData1, PtrDatFileData2);
-
-  if (shape.MinRowBytes() > 0) {
-    RowReader reader(*this, in, block);
-    for (long row = 0; row < shape.rows; ++row) reader.ReadRow(row, *PtrDatFileData1, *PtrDatFileData2);
-  }
-
-  ExpectEnd(ReadStatement(in, block.dataName.c_str(), false), in);
-  ExpectEnd(ReadStatement(in, block.dataSetName.c_str(), false), in);
-  ExpectEnd(ReadStatement(in, nullptr, false), in);
+  reader.ReadRows(reader.Rows(), PtrDatFileData1, PtrDatFileData2);
   return SUCCESS;
 }
 

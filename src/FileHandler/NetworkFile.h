@@ -1,6 +1,7 @@
 // Network files: the writer's visitor and the layout constants shared by the
-// network file operations of FileTools (SaveNetwork, WriteNetwork and the
-// reader).
+// network file operations of FileTools (SaveNetwork and WriteNetwork in
+// NetworkFile.cpp, the reader in NetworkReader.cpp). Installed, so that a program
+// that includes it for the network file operations finds them.
 //
 // A network file holds one whole network as text: its type, an information
 // block, one Layer block per layer and one ConnectionLayer block per connected

@@ -65,7 +65,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -76,6 +75,7 @@
 #include <vector>
 
 #include "Common/NumberText.h"
+#include "Common/Console.h"
 #include "Common/StrCase.h"
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/KQML.h"
@@ -703,7 +703,10 @@ void NetworkReader::ReadWeightListEntry(BlockState& state, Statement statement) 
     } else if (Is(statement.name, "UNTRAINABLE")) {
       trainable = false;
     } else {
-      std::cout << statement.name << std::endl;
+      // Echoed so that a user sees which word was not understood.
+      std::string echo = statement.name;
+      echo += '\n';
+      Netforge::WriteConsole(Netforge::ConsoleStream::Output, echo);
       Fail("Unknown keyword in weights list");
     }
     if (!statement.open) break;

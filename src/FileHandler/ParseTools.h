@@ -3,9 +3,15 @@
 // Network files and data set files share one plain-text syntax: statements in
 // "[" and "]", blocks that open with a tag and close with "[~name]", bare words
 // for bulk numbers, and nestable "/* */" comments. FileTools turns a character
-// stream into checked Statements and writes them back; the network file
-// operations (NetworkFile.cpp) and the data set file operations (Filer.cpp)
-// are members of the same class and build on these.
+// stream into checked Statements and writes them back. The file operations
+// are members of the same class and build on these; their definitions are
+// spread by concern:
+//   ParseTools.cpp     the tokenizer, statements, checks, number conversion
+//                      and the writing operations
+//   NetworkFile.cpp    SaveNetwork, WriteNetwork (the network file writer)
+//   NetworkReader.cpp  LoadNetwork, ReadNetwork (the network file reader)
+//   Filer.cpp          the data set file operations (ReadDataSet ... IdentifyFile)
+// DataSetRowReader.h reads the rows of a data set file run by run.
 //
 // Every syntax or content error of a file is thrown as FileTools::Error, with
 // the line and column where reading stopped. A FileTools object keeps only a
@@ -157,8 +163,8 @@ class FileTools {
   void WriteCloseBracket(std::ostream& out, bool bracket, bool newline);
   void WriteNewLine(std::ostream& out);
 
-  // ---- Network files (NetworkFile.cpp). |status| is taken over and deleted
-  // on entry; nullptr is allowed. ----
+  // ---- Network files (writer: NetworkFile.cpp, reader: NetworkReader.cpp).
+  // |status| is taken over and deleted on entry; nullptr is allowed. ----
 
   // Whether WriteNetwork and SaveNetwork can write |network| (every layer
   // installed), stream failures aside. Some networks that load cannot be

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Common/Assert.h"
+#include "Common/Console.h"
 #include "Common/NumberText.h"
 #include "Common/StrCase.h"
 
@@ -245,7 +246,7 @@ std::string NextToken(const char*& cursor, const char* specials) {
 
 bool CheckToken(char first) {
   if (first != '\0' && first != '(' && first != ')' && first != ':') return true;
-  std::cerr << "special character unexpected\n" << std::flush;
+  Netforge::WriteConsole(Netforge::ConsoleStream::Error, "special character unexpected\n");
   return false;
 }
 

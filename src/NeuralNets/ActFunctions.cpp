@@ -1,10 +1,10 @@
 #include "NeuralNets/ActFunctions.h"
 
-#include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "Common/Assert.h"
+#include "Common/PortableMath.h"
 #include "Common/StrCase.h"
 #include "NeuralNets/TBasicNeuron.h"
 
@@ -19,6 +19,10 @@ const TGainNeuron* AsGainNeuron(const TBasicNeuron* neuron) {
 }
 
 }  // namespace
+
+// The exponentials below are the library's own (Common/PortableMath.h), not
+// the C library's, whose last bit depends on the processor: recalled outputs
+// and trained networks are the same on every x86-64 machine.
 
 void ErrorFunction(TBasicNeuron*, double) {
   NF_ASSERT(false);
@@ -52,12 +56,12 @@ void SigmoidFunction(TBasicNeuron* neuron, double net) {
   if (net < -500.0) {
     *neuron->output = 1e-300;
   } else {
-    *neuron->output = 1.0 / (1.0 + std::exp(-net));
+    *neuron->output = 1.0 / (1.0 + Netforge::Exp(-net));
   }
 }
 
 void TanhFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = std::tanh(net);
+  *neuron->output = Netforge::Tanh(net);
 }
 
 void LinearGainFunction(TBasicNeuron* neuron, double net) {
@@ -65,11 +69,11 @@ void LinearGainFunction(TBasicNeuron* neuron, double net) {
 }
 
 void SigmoidGainFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = 1.0 / (1.0 + std::exp(-(AsGainNeuron(neuron)->gain * net)));
+  *neuron->output = 1.0 / (1.0 + Netforge::Exp(-(AsGainNeuron(neuron)->gain * net)));
 }
 
 void TanhGainFunction(TBasicNeuron* neuron, double net) {
-  *neuron->output = std::tanh(AsGainNeuron(neuron)->gain * net);
+  *neuron->output = Netforge::Tanh(AsGainNeuron(neuron)->gain * net);
 }
 
 TFnRegistry::TFnRegistry() : entries(new Entry[16]), capacity(16), count(0) {}

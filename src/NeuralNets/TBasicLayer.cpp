@@ -1,9 +1,9 @@
 #include "NeuralNets/TBasicLayer.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "Common/Assert.h"
+#include "Common/Console.h"
 #include "NeuralNets/TBasicConnections.h"
 #include "NeuralNets/TBasicNetwork.h"
 
@@ -113,7 +113,7 @@ void TBasicLayer::Activate(const double* net) {
 
 void TBasicLayer::Recall(const double* input) {
   if (network->inLayer == layerNum) {
-    std::fputs("!Warning: changed input layer (TSimpleLayer)\n", stderr);
+    Netforge::WriteConsole(Netforge::ConsoleStream::Error, "!Warning: changed input layer (TSimpleLayer)\n");
     NF_ASSERT(input != NULL);
     for (int i = 0; i < numNeurons; ++i) outputs[i] = input[i];
   } else {
@@ -232,7 +232,7 @@ void TSimpleInputLayer::Recall(const double* input) {
     NF_ASSERT(input != NULL);
     for (int i = 0; i < numNeurons; ++i) outputs[i] = input[i];
   } else {
-    std::fputs("!Warning: changed input layer (TSimpleInputLayer)\n", stderr);
+    Netforge::WriteConsole(Netforge::ConsoleStream::Error, "!Warning: changed input layer (TSimpleInputLayer)\n");
     for (int i = 0; i < numNeurons; ++i) outputs[i] = 0.0;
   }
 }

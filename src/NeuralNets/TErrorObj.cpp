@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Common/Assert.h"
+#include "Common/PortableMath.h"
 #include "Common/StrCase.h"
 #include "KQmessage/KQML.h"
 
@@ -101,7 +102,8 @@ void TErrorCrossEntropyObj::AddPattern(const double* target, const double* outpu
     } else if (y == 0.0) {
       sum += t == 0.0 ? 0.0 : kSaturatedError;
     } else {
-      sum = (-t * std::log(y)) - std::log(1.0 - y) * (1.0 - t) + sum;
+      // The library's own log: the C library's last bit depends on the processor.
+      sum = (-t * Netforge::Log(y)) - Netforge::Log(1.0 - y) * (1.0 - t) + sum;
     }
   }
   numPatterns += 1;

@@ -23,6 +23,7 @@
 #include "NeuralNets/TConnectedNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
 #include "Support/ChunkedBuffer.h"
+#include "Support/ConsoleRecorder.h"
 
 namespace {
 
@@ -422,10 +423,11 @@ TEST(FileTools, ReadNetworkReportsTheFormatErrors) {
   EXPECT_EQ(ErrorOf(WithConns(Block("[WeightList][From=0][~WeightList]"))), "Insufficient information in weights list");
   EXPECT_EQ(ErrorOf(WithConns(Block("[WeightList][From=0 To=-1][~WeightList]"))),
             "Insufficient information in weights list");
-  testing::internal::CaptureStdout();
+  TestSupport::ConsoleRecorder console;
   EXPECT_EQ(ErrorOf(WithConns(Block("[WeightList][From=0 To=0 Frozen][~WeightList]"))),
             "Unknown keyword in weights list");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Frozen\n");
+  EXPECT_EQ(console.TakeOutput(), "Frozen\n");
+  EXPECT_EQ(console.TakeError(), "");
 
   // What may stand after the blocks.
   parts = Parts();
@@ -592,7 +594,7 @@ TEST(FileTools, ReadNetworkHandlesEveryPrefixOfAFile) {
     const std::string text = ExampleText(name);
     const std::string expected = Describe(*Read(text));
     int complete = 0;
-    testing::internal::CaptureStdout();  // cut weight-list words are echoed as unknown
+    TestSupport::ConsoleRecorder console;  // cut weight-list words are echoed as unknown
     for (std::size_t length = 0; length <= text.size(); ++length) {
       std::istringstream in(text.substr(0, length));
       FileTools tools;
@@ -604,7 +606,6 @@ TEST(FileTools, ReadNetworkHandlesEveryPrefixOfAFile) {
         EXPECT_FALSE(error.message.empty());
       }
     }
-    testing::internal::GetCapturedStdout();
     // Only the prefixes that end after the network block's end tag read.
     EXPECT_EQ(complete, static_cast<int>(text.size() - text.rfind("]")));
   }
@@ -617,7 +618,7 @@ TEST(FileTools, ReadNetworkSurvivesDamagedFiles) {
   const char* numbers[] = {"2000000000", "-1", "-2147483648", "99999999999", "1e308", "nan", "0"};
   std::mt19937 rng(7);
   int read = 0;
-  testing::internal::CaptureStdout();
+  TestSupport::ConsoleRecorder console;  // words of damaged weight lists are echoed
   for (const char* name : {"xor.wgt", "sparse.wgt", "connected.wgt"}) {
     const std::string original = ExampleText(name);
     for (int round = 0; round < 1500; ++round) {
@@ -644,7 +645,6 @@ TEST(FileTools, ReadNetworkSurvivesDamagedFiles) {
       }
     }
   }
-  testing::internal::GetCapturedStdout();
   EXPECT_GT(read, 0);  // some damage is harmless, such as a changed weight
 }
 

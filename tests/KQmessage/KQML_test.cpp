@@ -1,4 +1,5 @@
 #include "KQmessage/KQML.h"
+#include "Support/ConsoleRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -256,14 +257,14 @@ TEST(TKQstructure, NextTokenSplitsAtSeparatorsAndSpecials) {
 }
 
 TEST(TKQstructure, CheckTokenReportsSpecialCharacters) {
-  testing::internal::CaptureStderr();
+  TestSupport::ConsoleRecorder console;
   EXPECT_TRUE(CheckToken('a'));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(console.TakeError(), "");
   for (char c : {'\0', '(', ')', ':'}) {
-    testing::internal::CaptureStderr();
     EXPECT_FALSE(CheckToken(c));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "special character unexpected\n");
+    EXPECT_EQ(console.TakeError(), "special character unexpected\n");
   }
+  EXPECT_EQ(console.TakeOutput(), "");
 }
 
 TEST(TKQstructure, ParseReadsTheTextForm) {
@@ -346,9 +347,9 @@ TEST(TKQstructure, MalformedTextsThrowAndLeaveTheCursor) {
     SCOPED_TRACE(c.text);
     for (bool message : {false, true}) {
       const char* cursor = c.text;
-      testing::internal::CaptureStderr();
+      TestSupport::ConsoleRecorder console;
       EXPECT_EQ(ErrorText([&] { message ? ParseMessage(cursor) : Parse(cursor); }), c.error);
-      EXPECT_EQ(testing::internal::GetCapturedStderr(), c.diagnostic ? "special character unexpected\n" : "");
+      EXPECT_EQ(console.TakeError(), c.diagnostic ? "special character unexpected\n" : "");
       EXPECT_EQ(cursor, c.text);
     }
   }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/NumberText.h"
+#include "Common/Version.h"
 #include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +72,22 @@ TEST_F(NetforgeTool, WrongArgumentCountPrintsUsage) {
   WriteFile("test.par", kValid);
   EXPECT_FAILS_WITH(Run({}), "Usage: Netforge parameter.file\n");
   EXPECT_FAILS_WITH(Run({"test.par", "test.par"}), "Usage: Netforge parameter.file\n");
+}
+
+TEST_F(NetforgeTool, HelpAndVersionExitWithZero) {
+  for (const char* option : {"--help", "-h"}) {
+    const RunResult help = Run({option});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.compare(0, 31, "Usage: Netforge parameter.file\n"), 0) << help.out;
+    EXPECT_NE(help.out.find("Seed = N"), std::string::npos) << help.out;
+  }
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.err, "");
+  EXPECT_EQ(version.out, std::string("Netforge ") + NETFORGE_VERSION_STRING + "\n");
+  // Only alone: with a second argument it is the usage error as before.
+  EXPECT_FAILS_WITH(Run({"--version", "x"}), "Usage: Netforge parameter.file\n");
 }
 
 TEST_F(NetforgeTool, UnopenableFileIsNamedWithoutLineEnd) {

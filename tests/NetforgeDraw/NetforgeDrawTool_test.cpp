@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Common/Version.h"
 #include "Drawing/DotCheck.h"
 #include "Drawing/XmlCheck.h"
 #include "Support/TestFiles.h"
@@ -188,6 +189,10 @@ TEST(NetforgeDrawTool, Help) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.rfind("Usage: NetforgeDraw [options] NETWORK OUTPUT\n", 0), 0u);
   EXPECT_EQ(run.err, "");
+  const RunResult version = Draw(folder, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("NetforgeDraw ") + NETFORGE_VERSION_STRING + "\n");
+  EXPECT_EQ(version.err, "");
 }
 
 }  // namespace

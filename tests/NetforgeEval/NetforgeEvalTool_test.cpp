@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/NumberText.h"
+#include "Common/Version.h"
 #include "DataObject/Data.h"
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
@@ -286,6 +287,27 @@ TEST_F(NetforgeEvalTool, FileErrorsNameTheirPlace) {
   // The end tags are checked after the last run too.
   WriteFile("open.dat", "[DataSet]\n[Rows = 1]\n[Inputs = 2]\n[ExpectedOutputs = 1]\n[Data]\n0 0  0\n[~Data]\n");
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "open.dat"}), "open.dat:8:1: Unexpected end of file\n");
+  // ... and their place is exact after many runs: a row too many after
+  // 5000 rows (line 5009 holds row 5000, counted from 0).
+  std::string many;
+  for (int row = 0; row < 5001; ++row) many += "0 1  1\n";
+  WriteFile("many.dat", DataSetText(5000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", many));
+  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "many.dat"}), "many.dat:5009:1: End Tag expected\n");
+}
+
+// Standard output carries only the figures: the network reader's echo of a
+// word it does not know goes to standard error.
+TEST_F(NetforgeEvalTool, TheLibrarysConsoleTextsGoToStandardError) {
+  std::string network = kSmallNetwork;
+  network.replace(network.find("[Matrix Weights TrainableInfo ]\n0.5 T\n[~Matrix]"), 47,
+                  "[WeightList]\n[From = 0 To = 0 Weight = 0.5 Frozen]\n[~WeightList]");
+  WriteFile("frozen.wgt", network);
+  WriteFile("small.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
+  const RunResult r = Run({"frozen.wgt", "small.dat"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.substr(0, 7), "Frozen\n") << r.err;
+  EXPECT_NE(r.err.find("Unknown keyword in weights list"), std::string::npos) << r.err;
 }
 
 TEST_F(NetforgeEvalTool, HeaderStatusesGetClearMessages) {
@@ -310,10 +332,11 @@ TEST_F(NetforgeEvalTool, HeaderStatusesGetClearMessages) {
 }
 
 TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
-  // Counts that promise far more rows than the file holds.
+  // Counts that promise far more rows than the file holds: refused at the
+  // [Data] tag, before any row is read or memory taken for one.
   WriteFile("huge.dat", DataSetText(2000000000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "huge.dat"}),
-                    "huge.dat:8:7: More rows requested than the data set file holds\n");
+                    "huge.dat:8:1: Data set header announces more rows than the file holds\n");
   WriteFile("long.dat", DataSetText(3000000000L, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "long.dat"}), "long.dat:4:1: integer-expected\n");
   // A folder given as either file.
@@ -336,6 +359,14 @@ TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
   // A label list where numbers are due.
   WriteFile("labels.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 [a]  0\n"));
   EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "labels.dat"}), "labels.dat:9:3: Token (number) expected\n");
+}
+
+TEST_F(NetforgeEvalTool, VersionIsTheLibrarys) {
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.err, "");
+  EXPECT_EQ(version.out, std::string("NetforgeEval ") + NETFORGE_VERSION_STRING + "\n");
+  EXPECT_EQ(Netforge::LibraryVersion(), std::string(NETFORGE_VERSION_STRING));
 }
 
 TEST_F(NetforgeEvalTool, HelpAndUsage) {

@@ -20,6 +20,7 @@
 #include <random>
 #include <vector>
 
+#include "Common/PortableMath.h"
 #include "KernelTestSupport.h"
 #include "NetworkTestSupport.h"
 #include "NeuralNets/NetInputKernels.h"
@@ -252,7 +253,7 @@ TEST(TMLPNetwork, RecallEqualsThePlainRecallBitForBit) {
     outs[static_cast<std::size_t>(to)].resize(static_cast<std::size_t>(n));
     for (int t = 0; t < n; ++t) {
       const double v = net[static_cast<std::size_t>(t)];
-      outs[static_cast<std::size_t>(to)][static_cast<std::size_t>(t)] = v < -500.0 ? 1e-300 : 1.0 / (1.0 + std::exp(-v));
+      outs[static_cast<std::size_t>(to)][static_cast<std::size_t>(t)] = v < -500.0 ? 1e-300 : 1.0 / (1.0 + Netforge::Exp(-v));
     }
   }
   ASSERT_EQ(network.outLayer, 4);

@@ -6,6 +6,7 @@
 
 #include "NeuralNets/TBasicNetwork.h"
 #include "NetworkTestSupport.h"
+#include "Support/ConsoleRecorder.h"
 
 using nettest::SimpleNetwork;
 
@@ -79,9 +80,9 @@ TEST(TBasicLayer, InputLayerPassesItsInputThroughSilently) {
   network->SetLayer(1, new TSimpleInputLayer(network.get(), 1, 2));
   network->layers[1]->SetActivationFunction(SigmoidFunction);  // ignored as input layer
   const double input[] = {0.5, -2.0};
-  testing::internal::CaptureStderr();
+  TestSupport::ConsoleRecorder console;
   network->layers[1]->Recall(input);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(console.TakeError(), "");
   EXPECT_EQ(network->layers[1]->outputs[0], 0.5);
   EXPECT_EQ(network->layers[1]->outputs[1], -2.0);
 }
@@ -91,9 +92,10 @@ TEST(TBasicLayer, InputLayerElsewhereWarnsAndOutputsZeros) {
   network->SetLayer(2, new TSimpleInputLayer(network.get(), 2, 2));
   network->layers[2]->outputs[0] = 9.0;
   const double input[] = {0.5, -2.0};
-  testing::internal::CaptureStderr();
+  TestSupport::ConsoleRecorder console;
   network->layers[2]->Recall(input);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "!Warning: changed input layer (TSimpleInputLayer)\n");
+  EXPECT_EQ(console.TakeError(), "!Warning: changed input layer (TSimpleInputLayer)\n");
+  EXPECT_EQ(console.TakeOutput(), "");
   EXPECT_EQ(network->layers[2]->outputs[0], 0.0);
   EXPECT_EQ(network->layers[2]->outputs[1], 0.0);
 }
@@ -109,10 +111,10 @@ TEST(TBasicLayer, GainLayerAsInputLayerWarnsStartsFromTheInputAndAddsItsBlocks) 
   network->priv_conns_index[1][0]->Weight(0, 1) = -1.0;
   const double input[] = {3.0, 4.0};
   double output[2];
-  testing::internal::CaptureStderr();
+  TestSupport::ConsoleRecorder console;
   network->Recall(input, output);
   network->Recall(input, output);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(console.TakeError(),
             "!Warning: changed input layer (TSimpleLayer)\n!Warning: changed input layer (TSimpleLayer)\n");
   EXPECT_EQ(output[0], 2.0 * (3.0 + (0.0 + 0.5 * 1.0)));
   EXPECT_EQ(output[1], 2.0 * (4.0 + (0.0 + -1.0 * 1.0)));

@@ -9,7 +9,9 @@
 
 #include "NeuralNets/TMLPNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Common/PortableMath.h"
 #include "NetworkTestSupport.h"
+#include "Support/ConsoleRecorder.h"
 
 using nettest::AllWeights;
 using nettest::SimpleNetwork;
@@ -17,7 +19,7 @@ using nettest::SimpleNetwork;
 namespace {
 
 double Sigmoid(double x) {
-  return 1.0 / (1.0 + std::exp(nettest::Opaque(-x)));
+  return 1.0 / (1.0 + Netforge::Exp(nettest::Opaque(-x)));
 }
 
 // Every block sits at its own row and column and knows it.
@@ -119,9 +121,9 @@ TEST(TBasicNetwork, RecallMatchesAHandComputation) {
   in->Weight(1, 1) = 0.125;
   const double input[] = {0.3, -0.7};
   double output[2] = {0, 0};
-  testing::internal::CaptureStderr();
+  TestSupport::ConsoleRecorder console;
   network.Recall(input, output);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(console.TakeError(), "");
 
   for (int t = 0; t < 2; ++t) {
     double net = 0.0;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "Common/PortableMath.h"
 #include "NetworkTestSupport.h"
 
 TEST(TConnectedNetwork, LayersAndNoConnections) {
@@ -48,7 +49,7 @@ TEST(TConnectedNetwork, RecallThroughFullyConnectedBlocks) {
   double sum = 0.0;
   sum = 0.2 * 2.0 + sum;
   sum = -0.3 * 1.0 + sum;
-  EXPECT_EQ(output, std::tanh(nettest::Opaque((0.0 + (0.1 * 1.0 + 0.0)) + sum)));
+  EXPECT_EQ(output, Netforge::Tanh(nettest::Opaque((0.0 + (0.1 * 1.0 + 0.0)) + sum)));
 }
 
 TEST(TConnectedNetwork, ReadingConstructorsOnlySize) {

@@ -4,7 +4,7 @@
 // removes it, with everything in it, when it goes out of scope. The free
 // functions read and write whole files byte for byte and run a program in a
 // folder with its standard output and standard error captured apart. Every
-// test program links tests/Support/TestFiles.cpp.
+// test program and fuzz target links them (netforge_test_support).
 #pragma once
 
 #include <filesystem>

@@ -14,6 +14,7 @@
 #include "AtomicOutput.h"
 #include "CommandLine.h"
 #include "Commands.h"
+#include "Common/Version.h"
 #include "KQmessage/TException.h"
 
 namespace {
@@ -94,6 +95,7 @@ int main(int argc, char* argv[]) {
   if (argc < 2) return Fail(std::string("Usage: NetforgeData COMMAND [OPTIONS] ARGUMENTS (see NetforgeData --help)"));
   const std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") return ShowHelp(kHelp);
+  if (name == "--version") return ShowHelp((Netforge::VersionLine("NetforgeData") + '\n').c_str());
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& command : Commands()) {
     if (name != command.name) continue;

@@ -70,6 +70,10 @@ std::string ParseDrawCommandLine(int argc, char* argv[], DrawCommandLine& line) 
       line.help = true;
       return "";
     }
+    if (arg == "--version") {
+      line.version = true;
+      return "";
+    }
     const bool takesValue = arg == "--format" || arg == "--view" || arg == "--max-connections";
     if (!takesValue) {
       if (arg.size() > 1 && arg[0] == '-') return "unknown option " + arg;

@@ -11,6 +11,7 @@ enum class PictureFormat { kSvg, kDot };
 
 struct DrawCommandLine {
   bool help = false;             // --help or -h: print the help, nothing else
+  bool version = false;          // --version: print the version, nothing else
   std::string network;           // the network file to read
   std::string output;            // the picture file to write
   PictureFormat format = PictureFormat::kSvg;

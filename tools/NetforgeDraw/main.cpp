@@ -14,6 +14,7 @@
 
 #include "AtomicFile.h"
 #include "Common/NumberText.h"
+#include "Common/Version.h"
 #include "DrawCommandLine.h"
 #include "Drawing/DotDrawing.h"
 #include "Drawing/SvgDrawing.h"
@@ -45,6 +46,7 @@ const char* const kHelp =
     "                         --max-connections connections and 400 neurons\n"
     "  --max-connections N    the limit of the automatic view (default 2000)\n"
     "  --help, -h             this text\n"
+    "  --version              the version\n"
     "  --                     what follows are file names, even if they\n"
     "                         start with -\n"
     "\n"
@@ -94,6 +96,10 @@ int main(int argc, char* argv[]) {
   if (!error.empty()) return Fail("NetforgeDraw: " + error + "\n" + kUsage);
   if (line.help) {
     std::cout << kHelp << std::flush;
+    return std::cout ? 0 : 1;
+  }
+  if (line.version) {
+    std::cout << Netforge::VersionLine("NetforgeDraw") << '\n' << std::flush;
     return std::cout ? 0 : 1;
   }
   try {

@@ -4,8 +4,6 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -14,7 +12,7 @@
 #include "Common/NumberText.h"
 #include "DataObject/Data.h"
 #include "EvaluationFailure.h"
-#include "FilePlace.h"
+#include "FileHandler/DataSetRowReader.h"
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/TBasicNetwork.h"
@@ -32,17 +30,6 @@ constexpr long kValuesPerRun = 1L << 20;
 // A stream buffer that cannot read (a folder opened as a file, a device
 // error) throws std::ios_base::failure from inside the tokenizer.
 constexpr const char* kReadFailed = "cannot read the file";
-
-// The first data set of a data set file, as its header describes it.
-struct DataSetShape {
-  long rows = -1;
-  long inputs = 0;
-  long expected = 0;  // expected outputs per row; 0 with labels
-  bool labels = false;
-  std::string dataSetName;  // block names as written, for the end tags
-  std::string dataName;
-  std::int64_t dataStart = 0;  // byte just after the [Data] tag
-};
 
 // The message for a status code of the data set file operations.
 std::string StatusMessage(int status) {
@@ -68,9 +55,9 @@ EvaluationFailure FailureIn(const std::string& file, std::string message) {
   return EvaluationFailure{file, 0, 0, std::move(message)};
 }
 
-EvaluationFailure FailureAt(const std::string& file, FilePlace place, std::string message) {
-  if (place.line <= 0) place = FilePlace{0, 0};
-  return EvaluationFailure{file, place.line, place.column, std::move(message)};
+EvaluationFailure FailureAt(const std::string& file, const FileTools::Error& error) {
+  if (error.line <= 0) return FailureIn(file, error.message);
+  return EvaluationFailure{file, error.line, error.column, error.message};
 }
 
 // "1 neuron", "2 neurons".
@@ -83,27 +70,13 @@ std::string Count(long n, const char* noun) {
   return text;
 }
 
-// Standard output belongs to the figures; the network reader's one
-// diagnostic word on it is sent to standard error while a network loads.
-class StandardOutputToError {
- public:
-  StandardOutputToError() : saved_(std::cout.rdbuf(std::cerr.rdbuf())) {}
-  ~StandardOutputToError() { std::cout.rdbuf(saved_); }
-  StandardOutputToError(const StandardOutputToError&) = delete;
-  StandardOutputToError& operator=(const StandardOutputToError&) = delete;
-
- private:
-  std::streambuf* saved_;
-};
-
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
   try {
-    StandardOutputToError redirect;
     FileTools tools;
     return std::unique_ptr<TBasicNetwork>(tools.LoadNetwork(file.c_str(), nullptr));
   } catch (const FileTools::Error& error) {
     if (error.line == 0 && error.message == "Error on File Open") throw FailureIn(file, "cannot open the file");
-    throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+    throw FailureAt(file, error);
   }
 }
 
@@ -131,54 +104,47 @@ void CheckRecallable(const std::string& file, TBasicNetwork& network) {
   }
 }
 
-// Reads the header of a data set file up to its [Data] tag.
-DataSetShape ReadShape(const std::string& file) {
-  std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
-  if (!in.is_open()) throw FailureIn(file, StatusMessage(FILE_OPEN_FAILED));
-
-  DataSetShape shape;
-  long generated = 0, errors = 0;
+// Runs |read| on the data set file's reader and turns its errors into
+// EvaluationFailure: syntax and content errors with their places.
+template <typename Read>
+auto ReadingDataSet(const std::string& file, Read&& read) {
   try {
-    FileTools tools;
-    tools.BeginReading(in);
-    shape.dataSetName = tools.ExpectBlock(tools.ReadStatement(in, nullptr, false), in, "DATASET");
-    Statement statement;
-    const int status = tools.ReadDataSetHeader(in, &shape.inputs, &shape.expected, &generated, &errors,
-                                               &shape.rows, &statement);
-    if (status != SUCCESS) throw FailureIn(file, StatusMessage(status));
-    if (shape.rows < 0) throw FailureIn(file, "the data set header gives no \"Rows\"");
-    shape.dataName = tools.ExpectBlock(statement, in, "DATA");
+    return read();
   } catch (const FileTools::Error& error) {
-    throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
+    throw FailureAt(file, error);
   } catch (const std::ios_base::failure&) {
     throw FailureIn(file, kReadFailed);
   }
-  if (in.eof() && !in.bad()) in.clear();
-  shape.dataStart = static_cast<std::int64_t>(in.tellg());
-  if (shape.dataStart < 0) throw FailureIn(file, "cannot tell the position in the file");
+}
 
-  shape.labels = shape.expected == -1;
-  if (shape.expected < 0) shape.expected = 0;  // "Labels", or a count below -1 (no values)
-  return shape;
+// Opens the data set file and reads its header up to its [Data] tag.
+std::unique_ptr<DataSetRowReader> OpenDataSet(const std::string& file) {
+  auto reader = std::make_unique<DataSetRowReader>();
+  const int status = ReadingDataSet(file, [&] { return reader->Open(file.c_str()); });
+  if (status == FORMAT_ERROR && reader->MissingRows()) {
+    throw FailureIn(file, "the data set header gives no \"Rows\"");
+  }
+  if (status != SUCCESS) throw FailureIn(file, StatusMessage(status));
+  return reader;
 }
 
 // Refuses data sets the network cannot take, or that are too long to count.
-void CheckFits(const std::string& file, const DataSetShape& shape, long nIn, long nOut) {
-  if (shape.inputs == 0 && shape.expected == 0 && !shape.labels) {
+void CheckFits(const std::string& file, const DataSetRowReader& data, long nIn, long nOut) {
+  if (!data.HasFirst()) {
     throw FailureIn(file, "the file holds no first data set (no inputs and no expected outputs)");
   }
-  if (shape.inputs != nIn) {
-    throw FailureIn(file, "the data set has " + Count(shape.inputs, "input") +
+  if (data.Inputs() != nIn) {
+    throw FailureIn(file, "the data set has " + Count(data.Inputs(), "input") +
                               " per row, but the network's input layer has " + Count(nIn, "neuron"));
   }
-  if (shape.expected != 0 && shape.expected != nOut) {
-    throw FailureIn(file, "the data set has " + Count(shape.expected, "expected output") +
+  if (data.ExpectedOutputs() != 0 && data.ExpectedOutputs() != nOut) {
+    throw FailureIn(file, "the data set has " + Count(data.ExpectedOutputs(), "expected output") +
                               " per row, but the network's output layer has " + Count(nOut, "neuron"));
   }
   // The error measures count their patterns in an int. (The header reader
   // takes counts as 32-bit integers today; this keeps the measures sound
   // should it take more.)
-  if (shape.rows > INT_MAX) {
+  if (data.Rows() > INT_MAX) {
     throw FailureIn(file, "more than 2147483647 rows; split the data set");
   }
 }
@@ -192,22 +158,35 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, ignored);
 }
 
+// The counts of the first data set, as its header gives them.
+struct DataSetShape {
+  long rows = 0;
+  long inputs = 0;
+  long expected = 0;  // expected outputs per row; 0 with labels
+  bool labels = false;
+};
+
+DataSetShape ShapeOf(const DataSetRowReader& data) {
+  return DataSetShape{data.Rows(), data.Inputs(), data.ExpectedOutputs(), data.FirstLabels()};
+}
+
 // Runs the rows of a data set file through a network, run by run.
 class Evaluation {
  public:
   // The result file, named settings.result in messages, is written at
   // |resultPath|.
   Evaluation(const EvaluationSettings& settings, const std::string& resultPath, TBasicNetwork& network,
-             const DataSetShape& shape)
+             DataSetRowReader& data)
       : settings_(settings),
         resultPath_(resultPath),
         network_(network),
-        shape_(shape),
+        data_(data),
+        shape_(ShapeOf(data)),
         nOut_(network.layers[static_cast<std::size_t>(network.outLayer)]->numNeurons),
-        measured_(shape.expected != 0),
+        measured_(shape_.expected != 0),
         rms_(nOut_),
         crossEntropy_(nOut_),
-        inputs_(static_cast<std::size_t>(shape.inputs)),
+        inputs_(static_cast<std::size_t>(shape_.inputs)),
         targets_(static_cast<std::size_t>(nOut_)),
         outputs_(static_cast<std::size_t>(nOut_)),
         errors_(static_cast<std::size_t>(nOut_)) {}
@@ -221,15 +200,14 @@ class Evaluation {
     }
     ProgressLine progress;
     const long perRun = RowsPerRun();
-    long offset = 0;
-    for (long done = 0; done < shape_.rows;) {
-      const long rows = std::min(perRun, shape_.rows - done);
-      RunRows(rows, offset);
-      done += rows;
+    // At least one run, even of no rows: the run that reads the last row
+    // also checks the end of the file.
+    long done = 0;
+    do {
+      done += RunRows(perRun);
       progress.Update(done, shape_.rows);
-    }
+    } while (done < shape_.rows);
     progress.Finish();
-    CheckEnd(offset);
     if (!settings_.result.empty()) CheckStatus(settings_.result, FileTools().WriteDataSetEnd(resultPath_.c_str()));
 
     EvaluationSummary summary;
@@ -252,10 +230,12 @@ class Evaluation {
     return std::clamp(kValuesPerRun / width, 1L, kRowsPerRun);
   }
 
-  // Reads |rows| rows at |offset| (moved past them), runs them through the
-  // network and appends them with their outputs to the result file.
-  void RunRows(long rows, long& offset) {
-    std::unique_ptr<Data> first = ReadRows(rows, offset);
+  // Reads the next run of at most |perRun| rows, runs them through the
+  // network and appends them with their outputs to the result file. Returns
+  // the number of rows.
+  long RunRows(long perRun) {
+    std::unique_ptr<Data> first = ReadRows(perRun);
+    const long rows = first->MbrNdxRows;
     std::unique_ptr<Data> second;
     if (!settings_.result.empty()) second = std::make_unique<Data>(rows, nOut_, measured_ ? nOut_ : 0, false);
 
@@ -269,6 +249,7 @@ class Evaluation {
       CheckStatus(settings_.result,
                   FileTools().WriteDataSetRows(resultPath_.c_str(), first.get(), second.get(), nullptr));
     }
+    return rows;
   }
 
   void Measure(Data& first, long row) {
@@ -278,56 +259,24 @@ class Evaluation {
     for (std::size_t k = 0; k < targets_.size(); ++k) errors_[k] = targets_[k] - outputs_[k];
   }
 
-  std::unique_ptr<Data> ReadRows(long rows, long& offset) {
-    const std::string& file = settings_.dataSet;
+  // The next run of at most |perRun| rows of the first data set; the second
+  // data set of the file, if any, is read past.
+  std::unique_ptr<Data> ReadRows(long perRun) {
     Data* first = nullptr;
-    long requested = rows;
-    int status;
     try {
-      // A fresh FileTools per call: each call reads a new stream.
-      status = FileTools().ReadDataSetRows(file.c_str(), &offset, &requested, &first);
-    } catch (const FileTools::Error& error) {
+      ReadingDataSet(settings_.dataSet, [&] { return data_.ReadRows(perRun, &first, nullptr); });
+    } catch (...) {
       delete first;
-      throw FailureAt(file, FilePlace{error.line, error.column}, error.message);
-    } catch (const std::ios_base::failure&) {
-      delete first;
-      throw FailureIn(file, kReadFailed);
+      throw;
     }
-    std::unique_ptr<Data> owned(first);
-    CheckStatus(file, status);
-    if (!owned) throw FailureIn(file, "the file holds no first data set");
-    return owned;
-  }
-
-  // After the announced rows only the end tags may follow. They are read
-  // from where the rows ended, so the places counted from there are turned
-  // into places in the file (only when there is an error to report).
-  void CheckEnd(long offset) {
-    const std::string& file = settings_.dataSet;
-    std::ifstream in(file, std::ios_base::in | std::ios_base::binary);
-    if (!in.is_open()) throw FailureIn(file, StatusMessage(FILE_OPEN_FAILED));
-    in.seekg(shape_.dataStart + offset);
-    try {
-      FileTools tools;
-      tools.BeginReading(in);
-      tools.ExpectEnd(tools.ReadStatement(in, shape_.dataName.c_str(), false), in);
-      tools.ExpectEnd(tools.ReadStatement(in, shape_.dataSetName.c_str(), false), in);
-      tools.ExpectEnd(tools.ReadStatement(in, nullptr, false), in);
-    } catch (const FileTools::Error& error) {
-      FilePlace place{error.line, error.column};
-      if (place.line > 0) {
-        place = ResumedPlace(place, FilePlace{1, 1}, PlaceOfOffset(file.c_str(), shape_.dataStart + offset));
-      }
-      throw FailureAt(file, place, error.message);
-    } catch (const std::ios_base::failure&) {
-      throw FailureIn(file, kReadFailed);
-    }
+    return std::unique_ptr<Data>(first);
   }
 
   const EvaluationSettings& settings_;
   const std::string& resultPath_;
   TBasicNetwork& network_;
-  const DataSetShape& shape_;
+  DataSetRowReader& data_;
+  const DataSetShape shape_;
   const long nOut_;
   const bool measured_;  // the rows have expected outputs
   bool resultBegun_ = false;
@@ -345,15 +294,15 @@ EvaluationSummary RunEvaluation(const EvaluationSettings& settings) {
   }
   std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(settings.network);
   CheckRecallable(settings.network, *network);
-  const DataSetShape shape = ReadShape(settings.dataSet);
+  const std::unique_ptr<DataSetRowReader> data = OpenDataSet(settings.dataSet);
   const long nIn = network->layers[static_cast<std::size_t>(network->inLayer)]->numNeurons;
   const long nOut = network->layers[static_cast<std::size_t>(network->outLayer)]->numNeurons;
-  CheckFits(settings.dataSet, shape, nIn, nOut);
+  CheckFits(settings.dataSet, *data, nIn, nOut);
 
   // Written beside the result file and renamed into place only when
   // complete, so a failed run leaves an earlier result file as it was.
   ReplacedFile result(settings.result);
-  Evaluation evaluation(settings, result.WritePath(), *network, shape);
+  Evaluation evaluation(settings, result.WritePath(), *network, *data);
   try {
     EvaluationSummary summary = evaluation.Run();
     if (!result.Commit()) throw FailureIn(settings.result, StatusMessage(FILE_WRITE_FAILED));

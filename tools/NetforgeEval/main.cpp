@@ -11,8 +11,11 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "Common/Console.h"
 #include "Common/NumberText.h"
+#include "Common/Version.h"
 #include "EvaluationFailure.h"
 #include "EvaluationRun.h"
 #include "KQmessage/TException.h"
@@ -39,7 +42,9 @@ const char* const kHelp =
     "the errors (expected minus generated output).\n"
     "\n"
     "Exit status 0 on success; 1 after a failure, described on standard error\n"
-    "(file errors as FILE:LINE:COLUMN: message).\n";
+    "(file errors as FILE:LINE:COLUMN: message).\n"
+    "\n"
+    "NetforgeEval --help prints this text, NetforgeEval --version the version.\n";
 
 std::string Figure(const char* name, double value) {
   std::string line = name;
@@ -91,11 +96,25 @@ int Evaluate(const EvaluationSettings& settings) {
   }
 }
 
+// Standard output belongs to the figures, so the library's console texts
+// (the network reader's echo of a word it does not know) go to standard
+// error.
+void LibraryConsoleToStandardError() {
+  Netforge::SetConsoleSink([](Netforge::ConsoleStream, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  });
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::cout << kHelp << std::flush;
+    return std::cout ? 0 : 1;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::cout << Netforge::VersionLine("NetforgeEval") << '\n' << std::flush;
     return std::cout ? 0 : 1;
   }
   if (argc != 3 && argc != 4) {
@@ -107,5 +126,6 @@ int main(int argc, char* argv[]) {
   settings.dataSet = argv[2];
   if (argc == 4) settings.result = argv[3];
   if (settings.result.empty() && argc == 4) return Fail("NetforgeEval: the result file name is empty");
+  LibraryConsoleToStandardError();
   return Evaluate(settings);
 }

@@ -14,6 +14,7 @@
 
 #include "AtomicFile.h"
 #include "CommandLine.h"
+#include "Common/Version.h"
 #include "KQmessage/TException.h"
 #include "TrainingRun.h"
 #include "Training/TTrainer.h"
@@ -77,6 +78,10 @@ int Train(const TrainSettings& settings) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << Netforge::VersionLine("NetforgeTrain") << '\n' << std::flush;
+    return std::cout ? 0 : 1;
+  }
   TrainSettings settings;
   try {
     settings = ParseCommandLine(argc, argv);
