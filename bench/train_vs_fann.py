@@ -14,7 +14,8 @@ Prints four Markdown tables:
    which FANN keeps as a float, given to Netforge as that float's value.
 2. Quality on FANN's example data sets: 200 epochs of Netforge's iRPROP-
    beside FANN_TRAIN_RPROP with FANN's defaults, both from the same initial
-   weights, median test MSE and classification error over the seeds.
+   weights, median test MSE and classification error over the seeds; and
+   FANN once more with its plain error function, the one Netforge minimises.
 3. Seconds per epoch of those runs, side by side.
 4. XOR success rate of every algorithm over many seeds.
 
@@ -329,7 +330,7 @@ def quality(tools, folder, seeds):
         targets = read_fann_targets(test_fann)
         counts, _ = read_data_set(train)
         sizes = [int(counts["inputs"]), hidden, int(counts["expectedoutputs"])]
-        runs = {"netforge": [], "fann": []}
+        runs = {"netforge": [], "fann": [], "fann-linear": []}
         for seed in range(1, seeds + 1):
             network = tools.new_network(sizes, -0.1, 0.1, seed, f"{name}-{seed}")
             start = to_fann_keys(read_network_weights(network), sizes)
@@ -342,18 +343,23 @@ def quality(tools, folder, seeds):
             _, outputs, seconds = tools.fann_train("rprop", "tanh", 200, "default", sizes, start, train_fann,
                                                    test_fann)
             runs["fann"].append((mse(outputs, targets), classification_error(outputs, targets), seconds / 200))
+            # The same with FANN's plain error function, the one Netforge minimises.
+            _, outputs, seconds = tools.fann_train("rprop", "linear", 200, "default", sizes, start, train_fann,
+                                                   test_fann)
+            runs["fann-linear"].append((mse(outputs, targets), classification_error(outputs, targets), seconds / 200))
         results[name] = (sizes, runs)
 
     print(f"200 epochs, sigmoid units, median over {seeds} seeds; both start from the same weights, "
           "drawn from [-0.1, 0.1).\n")
     print("| Data set | Network | Netforge test MSE | FANN test MSE | MSE ratio | "
-          "Netforge class. error | FANN class. error |")
-    print("|---|---|---:|---:|---:|---:|---:|")
+          "Netforge class. error | FANN class. error | FANN (LINEAR) test MSE | FANN (LINEAR) class. error |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
     for name, (sizes, runs) in results.items():
-        ours = [statistics.median(r[k] for r in runs["netforge"]) for k in range(3)]
-        theirs = [statistics.median(r[k] for r in runs["fann"]) for k in range(3)]
-        print(f"| {name} | {'-'.join(map(str, sizes))} | {ours[0]:.5f} | {theirs[0]:.5f} | "
-              f"{ours[0] / theirs[0]:.3f} | {100 * ours[1]:.2f} % | {100 * theirs[1]:.2f} % |")
+        ours, theirs, linear = ([statistics.median(r[k] for r in runs[key]) for k in range(3)]
+                                for key in ("netforge", "fann", "fann-linear"))
+        print(f"| {name} | {'-'.join(map(str, sizes))} | {ours[0]:.4g} | {theirs[0]:.4g} | "
+              f"{ours[0] / theirs[0]:.3f} | {100 * ours[1]:.2f} % | {100 * theirs[1]:.2f} % | "
+              f"{linear[0]:.4g} | {100 * linear[1]:.2f} % |")
     print()
     print("Seconds per epoch (median of the same runs):\n")
     print("| Data set | Training rows | Netforge iRPROP- | FANN RPROP | Netforge / FANN |")

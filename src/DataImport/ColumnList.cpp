@@ -69,9 +69,11 @@ std::vector<long> ResolveColumnList(std::string_view list, const std::vector<std
 }
 
 std::vector<long> OtherColumns(const std::vector<long>& taken, long columns) {
+  std::vector<bool> isTaken(static_cast<std::size_t>(columns), false);
+  for (long column : taken) isTaken[static_cast<std::size_t>(column)] = true;
   std::vector<long> others;
   for (long column = 0; column < columns; ++column) {
-    if (std::find(taken.begin(), taken.end(), column) == taken.end()) others.push_back(column);
+    if (!isTaken[static_cast<std::size_t>(column)]) others.push_back(column);
   }
   return others;
 }

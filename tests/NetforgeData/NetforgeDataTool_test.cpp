@@ -100,6 +100,7 @@ TEST(NetforgeData, BadInputIsReportedAndNothingIsWritten) {
        "NetforgeData import-csv: unknown option --colour (see NetforgeData import-csv --help)\n"},
       {{"import-csv", "bad.csv"}, "NetforgeData import-csv: expected CSV OUTPUT (see NetforgeData import-csv --help)\n"},
       {{"import-fann", "good.data", "."}, "NetforgeData import-fann: .: is a folder\n"},
+      {{"import-fann", "good.data", "missing/out.dat"}, "NetforgeData import-fann: missing/out.dat: cannot write the file\n"},
       {{"split", "--fractions", "0.5,0.6", "out.dat", "a.dat", "b.dat"}, "out.dat:1:1: [DATASET] expected\n"},
       {{"split", "--fractions", "0.5,0.5", "--seed", "-1", "out.dat", "a.dat", "b.dat"},
        "NetforgeData split: --seed: \"-1\" is not a whole number of 0 or more (see NetforgeData split --help)\n"},
