@@ -18,6 +18,7 @@
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Support/ProgramChecks.h"
 #include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -117,14 +118,6 @@ class NetforgeEvalTool : public ::testing::Test {
   const TestSupport::TempFolder folder_;
   const fs::path dir_ = folder_.Path();
 };
-
-#define EXPECT_FAILS_WITH(result, message) \
-  do {                                     \
-    const RunResult r_ = (result);         \
-    EXPECT_EQ(r_.status, 1);               \
-    EXPECT_EQ(r_.err, message);            \
-    EXPECT_EQ(r_.out, "");                 \
-  } while (0)
 
 const double kXorRows[4][3] = {{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}};
 
