@@ -24,7 +24,7 @@ TParameterLayout LayoutOf(std::vector<double>& weights) {
 }
 
 std::unique_ptr<TUpdateRule> Rule(TTrainingAlgorithm algorithm, std::size_t size) {
-  TTrainingOptions options;  // FANN's defaults: 1.2, 0.5, first step 0.1
+  TTrainingOptions options;  // FANN's defaults: 1.2, 0.5, initial step 0.1
   options.algorithm = algorithm;
   return MakeUpdateRule(options, size);
 }
