@@ -25,11 +25,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using TestSupport::ExampleFile;
 using TestSupport::ReadAll;
 using TestSupport::TempFolder;
 using TestSupport::WriteText;
-
-std::string Example(const char* name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 
 // The message of the FileTools::Error that |action| throws, or "" if none.
 std::string ErrorOf(const std::function<void()>& action) {
@@ -265,7 +264,7 @@ TEST(FileTools, DataSetHeaderAcceptsItsKeywordsInOrder) {
 }
 
 TEST(FileTools, ReadDataSetReadsTheExampleFiles) {
-  Read xorSet = ReadFile(Example("xor.dat"));
+  Read xorSet = ReadFile(ExampleFile("xor.dat"));
   ASSERT_EQ(xorSet.status, SUCCESS);
   ASSERT_NE(xorSet.first, nullptr);
   EXPECT_EQ(xorSet.second, nullptr);
@@ -282,7 +281,7 @@ TEST(FileTools, ReadDataSetReadsTheExampleFiles) {
     EXPECT_EQ(xorData.MbrDyaRtpOutputs[row][0], targets[row]);
   }
 
-  Read animals = ReadFile(Example("animals.dat"));
+  Read animals = ReadFile(ExampleFile("animals.dat"));
   ASSERT_EQ(animals.status, SUCCESS);
   ASSERT_TRUE(animals.first->MbrBoolLabels);
   EXPECT_EQ(animals.first->MbrNdxOutputs, 0);
@@ -291,7 +290,7 @@ TEST(FileTools, ReadDataSetReadsTheExampleFiles) {
   EXPECT_EQ(LabelsOf(*animals.first, 1), "[dog mammal=0.500000000 ]");
   EXPECT_EQ(LabelsOf(*animals.first, 2), "[]");
 
-  Read recall = ReadFile(Example("xor-recall.dat"));
+  Read recall = ReadFile(ExampleFile("xor-recall.dat"));
   ASSERT_EQ(recall.status, SUCCESS);
   ASSERT_NE(recall.second, nullptr);
   ExpectSameData(*recall.first, xorData);
@@ -304,17 +303,17 @@ TEST(FileTools, ReadDataSetReadsTheExampleFiles) {
   // dropped and reported, and the first is still delivered.
   FileTools tools;
   Data* first = nullptr;
-  EXPECT_EQ(tools.ReadDataSet(Example("xor-recall.dat").c_str(), &first), FORMAT_ERROR);
+  EXPECT_EQ(tools.ReadDataSet(ExampleFile("xor-recall.dat").c_str(), &first), FORMAT_ERROR);
   ASSERT_NE(first, nullptr);
   std::unique_ptr<Data> owned(first);
   ExpectSameData(*owned, xorData);
   first = nullptr;
-  EXPECT_EQ(tools.ReadDataSet(Example("xor.dat").c_str(), &first), SUCCESS);
+  EXPECT_EQ(tools.ReadDataSet(ExampleFile("xor.dat").c_str(), &first), SUCCESS);
   owned.reset(first);
   ExpectSameData(*owned, xorData);
 
   first = reinterpret_cast<Data*>(&tools);  // a stale pointer is overwritten
-  EXPECT_EQ(tools.ReadDataSet((Example("xor.dat") + ".missing").c_str(), &first), FILE_OPEN_FAILED);
+  EXPECT_EQ(tools.ReadDataSet((ExampleFile("xor.dat") + ".missing").c_str(), &first), FILE_OPEN_FAILED);
   EXPECT_EQ(first, nullptr);
   // A folder opens like a file but cannot be read.
   EXPECT_EQ(tools.ReadDataSet(NETFORGE_SOURCE_DIR, &first), FILE_OPEN_FAILED);
@@ -379,7 +378,7 @@ TEST(FileTools, ReadDataSetRejectsBadFiles) {
 
 TEST(FileTools, ReadDataSetRowsContinuesFromTheReturnedOffset) {
   long offset = 0;
-  Read part = ReadRows(Example("xor.dat"), &offset, 2);
+  Read part = ReadRows(ExampleFile("xor.dat"), &offset, 2);
   ASSERT_EQ(part.status, SUCCESS);
   EXPECT_EQ(offset, 18);  // "\n0 0   0 \n0 1   1 ": the blank after the last number is taken
   ASSERT_NE(part.first, nullptr);
@@ -389,7 +388,7 @@ TEST(FileTools, ReadDataSetRowsContinuesFromTheReturnedOffset) {
   EXPECT_EQ(part.first->MbrDyaRtpInputs[1][1], 1.0);
   EXPECT_EQ(part.first->MbrDyaRtpOutputs[1][0], 1.0);
 
-  part = ReadRows(Example("xor.dat"), &offset, 2);
+  part = ReadRows(ExampleFile("xor.dat"), &offset, 2);
   ASSERT_EQ(part.status, SUCCESS);
   EXPECT_EQ(offset, 36);
   EXPECT_EQ(part.first->MbrDyaRtpInputs[0][0], 1.0);
@@ -398,14 +397,14 @@ TEST(FileTools, ReadDataSetRowsContinuesFromTheReturnedOffset) {
   EXPECT_EQ(part.first->MbrDyaRtpOutputs[1][0], 0.0);
 
   // Past the rows the end tag is met where a number is due.
-  EXPECT_EQ(ErrorOf([&] { ReadRows(Example("xor.dat"), &offset, 1); }), "Token (number) expected");
+  EXPECT_EQ(ErrorOf([&] { ReadRows(ExampleFile("xor.dat"), &offset, 1); }), "Token (number) expected");
 
   // Labels and a second data set, row by row; the four-argument form drops
   // the second set and keeps the status.
   offset = 0;
   Read animal;
   for (const char* expected : {"[cat ]", "[dog mammal=0.500000000 ]", "[]"}) {
-    animal = ReadRows(Example("animals.dat"), &offset, 1);
+    animal = ReadRows(ExampleFile("animals.dat"), &offset, 1);
     ASSERT_EQ(animal.status, SUCCESS);
     ASSERT_NE(animal.first, nullptr);
     EXPECT_EQ(LabelsOf(*animal.first, 0), expected);
@@ -414,29 +413,29 @@ TEST(FileTools, ReadDataSetRowsContinuesFromTheReturnedOffset) {
   Data* first = nullptr;
   offset = 0;
   long rows = 3;
-  EXPECT_EQ(tools.ReadDataSetRows(Example("xor-recall.dat").c_str(), &offset, &rows, &first), SUCCESS);
+  EXPECT_EQ(tools.ReadDataSetRows(ExampleFile("xor-recall.dat").c_str(), &offset, &rows, &first), SUCCESS);
   std::unique_ptr<Data> owned(first);
   ASSERT_NE(owned, nullptr);
   EXPECT_EQ(owned->MbrNdxRows, 3);
   EXPECT_EQ(owned->MbrDyaRtpOutputs[2][0], 1.0);
-  Read rest = ReadRows(Example("xor-recall.dat"), &offset, 1);
+  Read rest = ReadRows(ExampleFile("xor-recall.dat"), &offset, 1);
   ASSERT_NE(rest.second, nullptr);
   EXPECT_EQ(rest.second->MbrDyaRtpInputs[0][0], 0.125);
 
   // No rows requested: empty data sets and the offset unchanged.
   offset = 18;
-  part = ReadRows(Example("xor.dat"), &offset, 0);
+  part = ReadRows(ExampleFile("xor.dat"), &offset, 0);
   EXPECT_EQ(part.status, SUCCESS);
   EXPECT_EQ(offset, 18);
   EXPECT_EQ(part.first->MbrNdxRows, 0);
 
   // Offsets outside the data block and a missing file.
   offset = -1;
-  EXPECT_EQ(ErrorOf([&] { ReadRows(Example("xor.dat"), &offset, 1); }), "Offset lies outside the data block");
+  EXPECT_EQ(ErrorOf([&] { ReadRows(ExampleFile("xor.dat"), &offset, 1); }), "Offset lies outside the data block");
   offset = 100000;
-  EXPECT_EQ(ErrorOf([&] { ReadRows(Example("xor.dat"), &offset, 1); }), "Offset lies outside the data block");
+  EXPECT_EQ(ErrorOf([&] { ReadRows(ExampleFile("xor.dat"), &offset, 1); }), "Offset lies outside the data block");
   offset = 0;
-  EXPECT_EQ(ReadRows(Example("none.dat"), &offset, 1).status, FILE_OPEN_FAILED);
+  EXPECT_EQ(ReadRows(ExampleFile("none.dat"), &offset, 1).status, FILE_OPEN_FAILED);
 }
 
 TEST(FileTools, DataSetReadersRefuseCountsTheFileCannotHold) {
@@ -466,10 +465,10 @@ TEST(FileTools, DataSetReadersRefuseCountsTheFileCannotHold) {
   EXPECT_EQ(result("[DataSet][Rows = 2000000000][Data]" + kEnd), "0");
 
   long offset = 0;
-  EXPECT_EQ(ErrorOf([&] { ReadRows(Example("xor.dat"), &offset, 2000000000); }),
+  EXPECT_EQ(ErrorOf([&] { ReadRows(ExampleFile("xor.dat"), &offset, 2000000000); }),
             "More rows requested than the data set file holds");
   offset = 36;
-  EXPECT_EQ(ErrorOf([&] { ReadRows(Example("xor.dat"), &offset, 100); }),
+  EXPECT_EQ(ErrorOf([&] { ReadRows(ExampleFile("xor.dat"), &offset, 100); }),
             "More rows requested than the data set file holds");
 }
 
@@ -548,7 +547,7 @@ TEST(FileTools, IdentifyFileTellsTheKindOfFile) {
   EXPECT_EQ(TextForm(answer.get()), "(error :type file-read-error)");
   answer.reset(tools.IdentifyFile(NETFORGE_SOURCE_DIR));
   EXPECT_EQ(TextForm(answer.get()), "(error :type file-read-error)");
-  answer.reset(tools.IdentifyFile(Example("xor-recall.dat").c_str()));
+  answer.reset(tools.IdentifyFile(ExampleFile("xor-recall.dat").c_str()));
   EXPECT_EQ(TextForm(answer.get()), "(data :rows 4 :inputs 2 :actual-outputs 1 :calc-outputs 1 :errors 1)");
 }
 

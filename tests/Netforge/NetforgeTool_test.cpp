@@ -16,6 +16,7 @@
 
 #include "Common/NumberText.h"
 #include "Common/Version.h"
+#include "Support/ProgramChecks.h"
 #include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
@@ -49,14 +50,6 @@ class NetforgeTool : public ::testing::Test {
 };
 
 const char* const kValid = "Layers = 3\nLayerSize = 2 3 1\nBias = true\nMinWeight = -0.5\nMaxWeight = 0.5\n";
-
-#define EXPECT_FAILS_WITH(result, message) \
-  do {                                     \
-    const RunResult r_ = (result);         \
-    EXPECT_EQ(r_.status, 1);               \
-    EXPECT_EQ(r_.err, message);            \
-    EXPECT_EQ(r_.out, "");                 \
-  } while (0)
 
 #define EXPECT_SUCCEEDS(result)    \
   do {                             \

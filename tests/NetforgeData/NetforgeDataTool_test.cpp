@@ -12,6 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using TestSupport::FileNamesIn;
 using TestSupport::ReadAll;
 using TestSupport::RunResult;
 using TestSupport::TempFolder;
@@ -21,13 +22,6 @@ RunResult RunTool(const TempFolder& folder, const std::vector<std::string>& args
   return TestSupport::RunProgram(folder.Path(), NETFORGE_DATA_PATH, args);
 }
 
-// The names of the files in |folder|, sorted.
-std::vector<std::string> FilesIn(const TempFolder& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder.Path())) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::string DataSetFile(const std::string& counts, const std::string& rows) {
   return "[FormatVersion = 1.0]\n\n[DataSet]\n" + counts + "[GeneratedOutputs = 0]\n[Error = 0]\n\n[Data]\n" + rows +
@@ -116,7 +110,7 @@ TEST(NetforgeData, BadInputIsReportedAndNothingIsWritten) {
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(ReadAll(folder.File("out.dat")), "kept");
-  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"bad.csv", "bad.data", "comma.csv", "good.data", "out.dat"}));
+  EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"bad.csv", "bad.data", "comma.csv", "good.data", "out.dat"}));
 }
 
 TEST(NetforgeData, SplitRefusesBadFractionsBeforeWritingAnyPart) {
@@ -128,7 +122,7 @@ TEST(NetforgeData, SplitRefusesBadFractionsBeforeWritingAnyPart) {
   EXPECT_EQ(run.err, "NetforgeData split: the fractions must add up to 1\n");
   const RunResult same = RunTool(folder, {"split", "--fractions=0.5,0.5", "all.dat", "a.dat", "./a.dat"});
   EXPECT_EQ(same.err, "NetforgeData split: ./a.dat: named as two outputs\n");
-  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"all.csv", "all.dat"}));
+  EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"all.csv", "all.dat"}));
 }
 
 TEST(NetforgeData, HelpDescribesEveryCommand) {

@@ -15,13 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using TestSupport::ExampleFile;
+using TestSupport::FileNamesIn;
 using TestSupport::ReadAll;
 using TestSupport::RunResult;
 using TestSupport::TempFolder;
 using TestSupport::WriteText;
 using TestSupport::XmlElement;
-
-std::string Example(const char* name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 
 RunResult Draw(const TempFolder& folder, const std::vector<std::string>& args) {
   return TestSupport::RunProgram(folder.Path(), NETFORGE_DRAW_PATH, args);
@@ -33,24 +33,16 @@ std::vector<XmlElement> SvgElements(const std::string& path) {
   return elements;
 }
 
-// The names of the files in |folder|, to see that nothing was left behind.
-std::vector<std::string> FilesIn(const TempFolder& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder.Path())) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(NetforgeDrawTool, DrawsTheSparseExample) {
   TempFolder folder;
-  const RunResult run = Draw(folder, {Example("sparse.wgt"), "sparse.svg"});
+  const RunResult run = Draw(folder, {ExampleFile("sparse.wgt"), "sparse.svg"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
   const std::vector<XmlElement> elements = SvgElements(folder.File("sparse.svg"));
   EXPECT_EQ(TestSupport::CountElements(elements, "circle", "neuron"), 11);
   EXPECT_EQ(TestSupport::CountClass(elements, "connection"), 9);
-  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"sparse.svg"}));
+  EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"sparse.svg"}));
 }
 
 TEST(NetforgeDrawTool, DrawsEveryExample) {
@@ -62,8 +54,8 @@ TEST(NetforgeDrawTool, DrawsEveryExample) {
   const Case cases[] = {{"xor.wgt", 6, 9}, {"sparse.wgt", 11, 9}, {"connected.wgt", 9, 26}};
   for (const Case& c : cases) {
     TempFolder folder;
-    ASSERT_EQ(Draw(folder, {Example(c.network), "net.svg"}).status, 0) << c.network;
-    ASSERT_EQ(Draw(folder, {Example(c.network), "net.dot"}).status, 0) << c.network;
+    ASSERT_EQ(Draw(folder, {ExampleFile(c.network), "net.svg"}).status, 0) << c.network;
+    ASSERT_EQ(Draw(folder, {ExampleFile(c.network), "net.dot"}).status, 0) << c.network;
     const std::vector<XmlElement> elements = SvgElements(folder.File("net.svg"));
     EXPECT_EQ(TestSupport::CountElements(elements, "circle", "neuron"), c.neurons) << c.network;
     EXPECT_EQ(TestSupport::CountClass(elements, "connection"), c.connections) << c.network;
@@ -81,12 +73,12 @@ TEST(NetforgeDrawTool, FormatFromTheEndingOrTheOption) {
     bool dot;
   };
   const Case cases[] = {
-      {{Example("sparse.wgt"), "net.dot"}, "net.dot", true},
-      {{Example("sparse.wgt"), "net.GV"}, "net.GV", true},
-      {{Example("sparse.wgt"), "net.picture"}, "net.picture", false},
-      {{"--format", "dot", Example("sparse.wgt"), "net.svg"}, "net.svg", true},
-      {{Example("sparse.wgt"), "--format", "svg", "net.dot"}, "net.dot", false},
-      {{"--format", "dot", "--", Example("sparse.wgt"), "-net.gv"}, "-net.gv", true},
+      {{ExampleFile("sparse.wgt"), "net.dot"}, "net.dot", true},
+      {{ExampleFile("sparse.wgt"), "net.GV"}, "net.GV", true},
+      {{ExampleFile("sparse.wgt"), "net.picture"}, "net.picture", false},
+      {{"--format", "dot", ExampleFile("sparse.wgt"), "net.svg"}, "net.svg", true},
+      {{ExampleFile("sparse.wgt"), "--format", "svg", "net.dot"}, "net.dot", false},
+      {{"--format", "dot", "--", ExampleFile("sparse.wgt"), "-net.gv"}, "-net.gv", true},
   };
   for (const Case& c : cases) {
     TempFolder folder;
@@ -124,14 +116,14 @@ TEST(NetforgeDrawTool, LargeGeneratedNetworkIsSummarised) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(TestSupport::CountClass(SvgElements(folder.File("limit.svg")), "neuron"), 0);
   // A lower one summarises even a small network.
-  run = Draw(folder, {"--max-connections", "8", Example("sparse.wgt"), "small.svg"});
+  run = Draw(folder, {"--max-connections", "8", ExampleFile("sparse.wgt"), "small.svg"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(TestSupport::CountClass(SvgElements(folder.File("small.svg")), "layer"), 3);
 }
 
 TEST(NetforgeDrawTool, RefusedNetworkWritesNothing) {
   TempFolder folder;
-  std::string text = ReadAll(Example("sparse.wgt"));
+  std::string text = ReadAll(ExampleFile("sparse.wgt"));
   const std::size_t at = text.find("Weight=2.000000000000000");
   ASSERT_NE(at, std::string::npos);
   text.replace(at, 24, "Weight=two");
@@ -144,15 +136,15 @@ TEST(NetforgeDrawTool, RefusedNetworkWritesNothing) {
   const long column = static_cast<long>(at - text.rfind('\n', at));
   EXPECT_EQ(run.err, "bad.wgt:" + std::to_string(line) + ":" + std::to_string(column) + ": number-expected\n");
   EXPECT_EQ(ReadAll(folder.File("old.svg")), "old picture");
-  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"bad.wgt", "old.svg"}));
+  EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"bad.wgt", "old.svg"}));
 }
 
 TEST(NetforgeDrawTool, ReplacesAnExistingPicture) {
   TempFolder folder;
   WriteText(folder.File("net.svg"), "old picture");
-  ASSERT_EQ(Draw(folder, {Example("xor.wgt"), "net.svg"}).status, 0);
+  ASSERT_EQ(Draw(folder, {ExampleFile("xor.wgt"), "net.svg"}).status, 0);
   EXPECT_EQ(TestSupport::CountClass(SvgElements(folder.File("net.svg")), "neuron"), 6);
-  EXPECT_EQ(FilesIn(folder), (std::vector<std::string>{"net.svg"}));
+  EXPECT_EQ(FileNamesIn(folder.Path()), (std::vector<std::string>{"net.svg"}));
 }
 
 TEST(NetforgeDrawTool, Failures) {
@@ -162,24 +154,24 @@ TEST(NetforgeDrawTool, Failures) {
   };
   const Case cases[] = {
       {{}, "NetforgeDraw: expected a network file and an output file\nUsage: NetforgeDraw"},
-      {{Example("xor.wgt")}, "NetforgeDraw: expected a network file and an output file"},
-      {{Example("xor.wgt"), "a.svg", "b.svg"}, "NetforgeDraw: expected a network file and an output file"},
-      {{"--colour", Example("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown option --colour"},
-      {{"--format", "png", Example("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown format \"png\" (svg or dot)"},
-      {{"--view", "all", Example("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown view \"all\""},
-      {{"--max-connections", "-1", Example("xor.wgt"), "a.svg"}, "NetforgeDraw: --max-connections takes"},
-      {{"--max-connections", "12x", Example("xor.wgt"), "a.svg"}, "NetforgeDraw: --max-connections takes"},
-      {{Example("xor.wgt"), "a.svg", "--view"}, "NetforgeDraw: --view needs a value"},
+      {{ExampleFile("xor.wgt")}, "NetforgeDraw: expected a network file and an output file"},
+      {{ExampleFile("xor.wgt"), "a.svg", "b.svg"}, "NetforgeDraw: expected a network file and an output file"},
+      {{"--colour", ExampleFile("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown option --colour"},
+      {{"--format", "png", ExampleFile("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown format \"png\" (svg or dot)"},
+      {{"--view", "all", ExampleFile("xor.wgt"), "a.svg"}, "NetforgeDraw: unknown view \"all\""},
+      {{"--max-connections", "-1", ExampleFile("xor.wgt"), "a.svg"}, "NetforgeDraw: --max-connections takes"},
+      {{"--max-connections", "12x", ExampleFile("xor.wgt"), "a.svg"}, "NetforgeDraw: --max-connections takes"},
+      {{ExampleFile("xor.wgt"), "a.svg", "--view"}, "NetforgeDraw: --view needs a value"},
       {{"missing.wgt", "a.svg"}, "missing.wgt: cannot open the file\n"},
-      {{Example("xor.wgt"), "no/such/folder/a.svg"}, "no/such/folder/a.svg: cannot create a temporary file beside it\n"},
-      {{Example("xor.wgt"), "."}, ".: cannot replace it: "},
+      {{ExampleFile("xor.wgt"), "no/such/folder/a.svg"}, "no/such/folder/a.svg: cannot create a temporary file beside it\n"},
+      {{ExampleFile("xor.wgt"), "."}, ".: cannot replace it: "},
   };
   for (const Case& c : cases) {
     TempFolder folder;
     const RunResult run = Draw(folder, c.args);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
-    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{}) << run.err;
+    EXPECT_EQ(FileNamesIn(folder.Path()), std::vector<std::string>{}) << run.err;
   }
 }
 

@@ -18,18 +18,18 @@
 #include "FileHandler/ParseTools.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TPrunedConnections.h"
+#include "Support/ProgramChecks.h"
 #include "Support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using TestSupport::ExampleFile;
 using TestSupport::ReadAll;
 using TestSupport::RunResult;
 using TestSupport::UnderAddressSanitizer;
 using TestSupport::WriteText;
-
-std::string Example(const char* name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 
 double Sigmoid(double net) { return 1.0 / (1.0 + std::exp(-net)); }
 
@@ -119,14 +119,6 @@ class NetforgeEvalTool : public ::testing::Test {
   const fs::path dir_ = folder_.Path();
 };
 
-#define EXPECT_FAILS_WITH(result, message) \
-  do {                                     \
-    const RunResult r_ = (result);         \
-    EXPECT_EQ(r_.status, 1);               \
-    EXPECT_EQ(r_.err, message);            \
-    EXPECT_EQ(r_.out, "");                 \
-  } while (0)
-
 const double kXorRows[4][3] = {{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}};
 
 }  // namespace
@@ -140,7 +132,7 @@ TEST_F(NetforgeEvalTool, XorExampleFiguresMatchTheNetworkWorkedOutByHand) {
     squares += (t - y) * (t - y);
     crossEntropy += -t * std::log(y) - std::log(1.0 - y) * (1.0 - t);
   }
-  const RunResult result = Run({Example("xor.wgt"), Example("xor.dat")});
+  const RunResult result = Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat")});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(FigureOf(result.out, "rows"), 4.0);
@@ -200,7 +192,7 @@ TEST_F(NetforgeEvalTool, ResultFileHoldsTheFirstSetAndTheOutputsWithTheirErrors)
 }
 
 TEST_F(NetforgeEvalTool, AnEarlierSecondDataSetIsReplaced) {
-  const RunResult result = Run({Example("xor.wgt"), Example("xor-recall.dat"), "result.dat"});
+  const RunResult result = Run({ExampleFile("xor.wgt"), ExampleFile("xor-recall.dat"), "result.dat"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(FigureOf(result.out, "rows"), 4.0);
@@ -215,7 +207,7 @@ TEST_F(NetforgeEvalTool, AnEarlierSecondDataSetIsReplaced) {
 }
 
 TEST_F(NetforgeEvalTool, LabelledRowsGetOutputsButNoErrorFigures) {
-  const RunResult result = Run({Example("xor.wgt"), Example("animals.dat"), "result.dat"});
+  const RunResult result = Run({ExampleFile("xor.wgt"), ExampleFile("animals.dat"), "result.dat"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "rows 3\n");
   EXPECT_EQ(result.err, "NetforgeEval: no error figures for labelled data\n");
@@ -240,7 +232,7 @@ TEST_F(NetforgeEvalTool, LabelledRowsGetOutputsButNoErrorFigures) {
 
   // Rows without expected outputs are run too.
   WriteFile("inputs.dat", DataSetText(1, "[Inputs = 2]\n", "1 1\n"));
-  const RunResult bare = Run({Example("xor.wgt"), "inputs.dat"});
+  const RunResult bare = Run({ExampleFile("xor.wgt"), "inputs.dat"});
   EXPECT_EQ(bare.status, 0);
   EXPECT_EQ(bare.out, "rows 1\n");
   EXPECT_EQ(bare.err, "NetforgeEval: no error figures: the data set has no expected outputs\n");
@@ -248,27 +240,27 @@ TEST_F(NetforgeEvalTool, LabelledRowsGetOutputsButNoErrorFigures) {
 
 TEST_F(NetforgeEvalTool, CountsThatDoNotFitTheNetworkAreNamed) {
   WriteFile("three.dat", DataSetText(1, "[Inputs = 3]\n[ExpectedOutputs = 1]\n", "1 2 3  1\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "three.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "three.dat"}),
                     "three.dat: the data set has 3 inputs per row, but the network's input layer has 2 neurons\n");
   WriteFile("two.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 2]\n", "1 2  1 0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "two.dat", "result.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "two.dat", "result.dat"}),
                     "two.dat: the data set has 2 expected outputs per row, but the network's output layer has "
                     "1 neuron\n");
   EXPECT_FALSE(fs::exists(dir_ / "result.dat"));
   WriteFile("empty.dat", DataSetText(1, "[Error = 1]\n", "  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "empty.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "empty.dat"}),
                     "empty.dat: the file holds no first data set (no inputs and no expected outputs)\n");
 }
 
 TEST_F(NetforgeEvalTool, FileErrorsNameTheirPlace) {
   // A malformed network file: the place of the statement that is wrong.
-  std::string network = ReadAll(Example("xor.wgt"));
+  std::string network = ReadAll(ExampleFile("xor.wgt"));
   const std::size_t at = network.find("[NumberOfNeurons = 2]");
   ASSERT_NE(at, std::string::npos);
   network.replace(at, 21, "  [NumberOfNeurons = two]");
   WriteFile("bad.wgt", network);
   const long line = 1 + static_cast<long>(std::count(network.begin(), network.begin() + static_cast<long>(at), '\n'));
-  EXPECT_FAILS_WITH(Run({"bad.wgt", Example("xor.dat")}),
+  EXPECT_FAILS_WITH(Run({"bad.wgt", ExampleFile("xor.dat")}),
                     "bad.wgt:" + std::to_string(line) + ":3: integer-expected\n");
 
   // A bad value in a row that is read in a later run of rows.
@@ -277,22 +269,22 @@ TEST_F(NetforgeEvalTool, FileErrorsNameTheirPlace) {
   const std::string text = DataSetText(5000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", lines);
   WriteFile("big.dat", text);
   const long badLine = 1 + static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(text.find("x\n")), '\n'));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "big.dat", "result.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "big.dat", "result.dat"}),
                     "big.dat:" + std::to_string(badLine) + ":6: number-expected\n");
   EXPECT_FALSE(fs::exists(dir_ / "result.dat"));  // a failed run leaves no half-written result
 
   // More rows than the header announces: the first one left over.
   WriteFile("long.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n1 1  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "long.dat"}), "long.dat:10:1: End Tag expected\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "long.dat"}), "long.dat:10:1: End Tag expected\n");
   // The end tags are checked after the last run too.
   WriteFile("open.dat", "[DataSet]\n[Rows = 1]\n[Inputs = 2]\n[ExpectedOutputs = 1]\n[Data]\n0 0  0\n[~Data]\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "open.dat"}), "open.dat:8:1: Unexpected end of file\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "open.dat"}), "open.dat:8:1: Unexpected end of file\n");
   // ... and their place is exact after many runs: a row too many after
   // 5000 rows (line 5009 holds row 5000, counted from 0).
   std::string many;
   for (int row = 0; row < 5001; ++row) many += "0 1  1\n";
   WriteFile("many.dat", DataSetText(5000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", many));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "many.dat"}), "many.dat:5009:1: End Tag expected\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "many.dat"}), "many.dat:5009:1: End Tag expected\n");
 }
 
 // Standard output carries only the figures: the network reader's echo of a
@@ -311,40 +303,40 @@ TEST_F(NetforgeEvalTool, TheLibrarysConsoleTextsGoToStandardError) {
 }
 
 TEST_F(NetforgeEvalTool, HeaderStatusesGetClearMessages) {
-  EXPECT_FAILS_WITH(Run({"missing.wgt", Example("xor.dat")}), "missing.wgt: cannot open the file\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "missing.dat"}), "missing.dat: cannot open the file\n");
+  EXPECT_FAILS_WITH(Run({"missing.wgt", ExampleFile("xor.dat")}), "missing.wgt: cannot open the file\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "missing.dat"}), "missing.dat: cannot open the file\n");
   WriteFile("order.dat", DataSetText(1, "[ExpectedOutputs = 1]\n[Inputs = 2]\n", "0 0  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "order.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "order.dat"}),
                     "order.dat: unacceptable data set header (an unknown, repeated or misplaced count, a bracket "
                     "with more than one count, or a negative count)\n");
   WriteFile("norows.dat", "[DataSet]\n[Inputs = 2]\n[Data]\n[~Data]\n[~DataSet]\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "norows.dat"}), "norows.dat: the data set header gives no \"Rows\"\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.wgt")}), std::string(Example("xor.wgt")) +
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "norows.dat"}), "norows.dat: the data set header gives no \"Rows\"\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.wgt")}), std::string(ExampleFile("xor.wgt")) +
                                                                       ":3:1: [DATASET] expected\n");
   // A network file given as the data set, a result in a missing folder, a
   // result that would overwrite an input.
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "no/such/result.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), "no/such/result.dat"}),
                     "no/such/result.dat: cannot write the file\n");
-  WriteFile("copy.dat", ReadAll(Example("xor.dat")));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "copy.dat", "./copy.dat"}),
+  WriteFile("copy.dat", ReadAll(ExampleFile("xor.dat")));
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "copy.dat", "./copy.dat"}),
                     "./copy.dat: the result file must differ from the network and data set files\n");
-  EXPECT_EQ(ReadAll(dir_ / "copy.dat"), ReadAll(Example("xor.dat")));
+  EXPECT_EQ(ReadAll(dir_ / "copy.dat"), ReadAll(ExampleFile("xor.dat")));
 }
 
 TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
   // Counts that promise far more rows than the file holds: refused at the
   // [Data] tag, before any row is read or memory taken for one.
   WriteFile("huge.dat", DataSetText(2000000000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "huge.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "huge.dat"}),
                     "huge.dat:8:1: Data set header announces more rows than the file holds\n");
   WriteFile("long.dat", DataSetText(3000000000L, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "long.dat"}), "long.dat:4:1: integer-expected\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "long.dat"}), "long.dat:4:1: integer-expected\n");
   // A folder given as either file.
   fs::create_directory(dir_ / "folder");
-  const RunResult folder = Run({"folder", Example("xor.dat")});
+  const RunResult folder = Run({"folder", ExampleFile("xor.dat")});
   EXPECT_EQ(folder.status, 1);
   EXPECT_EQ(folder.err.compare(0, 7, "folder:"), 0) << folder.err;
-  const RunResult data = Run({Example("xor.wgt"), "folder"});
+  const RunResult data = Run({ExampleFile("xor.wgt"), "folder"});
   EXPECT_EQ(data.status, 1);
   EXPECT_EQ(data.err.compare(0, 7, "folder:"), 0) << data.err;
   // Neurons with the functions that stand for "no function" would stop the
@@ -358,7 +350,7 @@ TEST_F(NetforgeEvalTool, HostileFilesAreRefusedWithoutACrash) {
                     "recalled\n");
   // A label list where numbers are due.
   WriteFile("labels.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 [a]  0\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "labels.dat"}), "labels.dat:9:3: Token (number) expected\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "labels.dat"}), "labels.dat:9:3: Token (number) expected\n");
 }
 
 TEST_F(NetforgeEvalTool, VersionIsTheLibrarys) {
@@ -378,7 +370,7 @@ TEST_F(NetforgeEvalTool, HelpAndUsage) {
   EXPECT_EQ(Run({"-h"}).out, help.out);
   EXPECT_FAILS_WITH(Run({}), "Usage: NetforgeEval NETWORK DATASET [RESULT]\n");
   EXPECT_FAILS_WITH(Run({"a", "b", "c", "d"}), "Usage: NetforgeEval NETWORK DATASET [RESULT]\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), ""}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), ""}),
                     "NetforgeEval: the result file name is empty\n");
 }
 
@@ -386,18 +378,18 @@ TEST_F(NetforgeEvalTool, VanishedAndUnwritableFilesAreNamed) {
   // Links whose files are gone, for either input.
   fs::create_symlink(dir_ / "gone.wgt", dir_ / "net.wgt");
   fs::create_symlink(dir_ / "gone.dat", dir_ / "data.dat");
-  EXPECT_FAILS_WITH(Run({"net.wgt", Example("xor.dat")}), "net.wgt: cannot open the file\n");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "data.dat"}), "data.dat: cannot open the file\n");
+  EXPECT_FAILS_WITH(Run({"net.wgt", ExampleFile("xor.dat")}), "net.wgt: cannot open the file\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "data.dat"}), "data.dat: cannot open the file\n");
   // Result files nobody can write, root included: under a regular file, a
   // folder, a full disk. No figures are printed for a run that failed.
   WriteFile("plain.txt", "keep me");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "plain.txt/result.dat"}),
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), "plain.txt/result.dat"}),
                     "plain.txt/result.dat: cannot write the file\n");
   fs::create_directory(dir_ / "folder");
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "folder"}), "folder: cannot write the file\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), "folder"}), "folder: cannot write the file\n");
   EXPECT_EQ(ReadAll(dir_ / "plain.txt"), "keep me");
   if (fs::exists("/dev/full")) {
-    EXPECT_FAILS_WITH(Run({Example("xor.wgt"), Example("xor.dat"), "/dev/full"}),
+    EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), "/dev/full"}),
                       "/dev/full: cannot write the file\n");
   }
 }
@@ -433,12 +425,12 @@ TEST_F(NetforgeEvalTool, NetworkLargerThanTheMemoryEndsWithAMessage) {
 // minus, "1é") is refused at its place rather than read as another number.
 TEST_F(NetforgeEvalTool, NumbersNextToNonAsciiBytesAreRefusedAtTheirPlace) {
   WriteFile("minus.dat", DataSetText(2, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "0 0  0\n0 \xE2\x88\x92" "1  1\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "minus.dat"}), "minus.dat:10:6: Non-ASCII byte next to a number\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "minus.dat"}), "minus.dat:10:6: Non-ASCII byte next to a number\n");
   WriteFile("accent.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "1\xC3\xA9 0  1\n"));
-  EXPECT_FAILS_WITH(Run({Example("xor.wgt"), "accent.dat"}), "accent.dat:9:1: Non-ASCII byte next to a number\n");
+  EXPECT_FAILS_WITH(Run({ExampleFile("xor.wgt"), "accent.dat"}), "accent.dat:9:1: Non-ASCII byte next to a number\n");
   // In a comment such bytes are nothing.
   WriteFile("comment.dat", DataSetText(1, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", "/* \xE2\x88\x92" "1 */ 0 1  1\n"));
-  EXPECT_EQ(Run({Example("xor.wgt"), "comment.dat"}).status, 0);
+  EXPECT_EQ(Run({ExampleFile("xor.wgt"), "comment.dat"}).status, 0);
 }
 
 // A run that fails part way through the rows leaves an earlier result file
@@ -449,21 +441,16 @@ TEST_F(NetforgeEvalTool, FailedRunLeavesTheEarlierResultFile) {
   std::string lines;
   for (int row = 0; row < 5000; ++row) lines += row == 4500 ? "0 1  x\n" : "0 1  1\n";
   WriteFile("big.dat", DataSetText(5000, "[Inputs = 2]\n[ExpectedOutputs = 1]\n", lines));
-  const RunResult failed = Run({Example("xor.wgt"), "big.dat", "result.dat"});
+  const RunResult failed = Run({ExampleFile("xor.wgt"), "big.dat", "result.dat"});
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.err.find("number-expected"), std::string::npos) << failed.err;
   EXPECT_EQ(ReadAll(dir_ / "result.dat"), "an earlier result\n");
-  auto names = [this] {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(dir_)) found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
-  };
+  auto names = [this] { return TestSupport::FileNamesIn(dir_); };
   EXPECT_EQ(names(), (std::vector<std::string>{"big.dat", "result.dat"}));
 
   // Through a link, the file it names is replaced and the link stays.
   fs::create_symlink("result.dat", dir_ / "link.dat");
-  const RunResult done = Run({Example("xor.wgt"), Example("xor.dat"), "link.dat"});
+  const RunResult done = Run({ExampleFile("xor.wgt"), ExampleFile("xor.dat"), "link.dat"});
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.dat"));
   EXPECT_EQ(ReadBack(dir_ / "result.dat").status, SUCCESS);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -36,6 +37,15 @@ void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
+
+std::vector<std::string> FileNamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ExampleFile(const std::string& name) { return std::string(NETFORGE_SOURCE_DIR) + "/examples/" + name; }
 
 RunResult RunProgram(const fs::path& folder, const std::string& program, const std::vector<std::string>& args,
                      const std::string& limits) {

@@ -37,6 +37,12 @@ std::string ReadAll(const std::filesystem::path& path);
 // Writes |text| as the whole content of the file at |path|, byte for byte.
 void WriteText(const std::filesystem::path& path, const std::string& text);
 
+// The names of the entries of |folder|, sorted: to see what a run left there.
+std::vector<std::string> FileNamesIn(const std::filesystem::path& folder);
+
+// The path of the shipped example file |name| (examples/ of the source tree).
+std::string ExampleFile(const std::string& name);
+
 // What a program run by RunProgram did: its exit status (-1 when it did not
 // exit normally) and what it wrote to standard output and standard error.
 struct RunResult {

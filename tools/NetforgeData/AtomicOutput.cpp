@@ -1,6 +1,5 @@
 #include "AtomicOutput.h"
 
-#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -9,35 +8,11 @@
 #include "FileHandler/Filer.h"
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/KQML.h"
+#include "ToolSupport/ReplacedFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A name beside |path| that no file has yet: ".NAME.tmp-<n>" in its folder.
-std::string TemporaryName(const std::string& path, std::size_t index) {
-  const fs::path target(path);
-  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  for (unsigned long long attempt = 0;; ++attempt) {
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".tmp-";
-    name += std::to_string(stamp + attempt);
-    name += '-';
-    name += std::to_string(index);
-    fs::path candidate = target;
-    candidate.replace_filename(name);
-    std::error_code ignored;
-    if (!fs::exists(candidate, ignored)) return candidate.string();
-  }
-}
-
-void RemoveAll(const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    std::error_code ignored;
-    fs::remove(name, ignored);
-  }
-}
 
 std::string Reason(int status) {
   return status == INVALID_DATA_SET ? "not a data set that can be written" : "cannot write the file";
@@ -62,24 +37,22 @@ void CheckOutputs(const std::vector<OutputFile>& outputs) {
 
 void WriteDataSetFiles(const std::vector<OutputFile>& outputs) {
   CheckOutputs(outputs);
-  std::vector<std::string> written;
+  // Each file is written to its temporary file; those not yet committed
+  // are removed when |files| goes, whatever is thrown.
+  std::vector<std::unique_ptr<ReplacedFile>> files;
   FileTools tools;
-  for (std::size_t i = 0; i < outputs.size(); ++i) {
-    written.push_back(TemporaryName(outputs[i].path, i));
+  for (const OutputFile& output : outputs) {
+    files.push_back(std::make_unique<ReplacedFile>(output.path));
+    // Written in place, a failure would clobber it: refused instead.
+    if (files.back()->Error()) throw OutputError(output.path + ": " + Reason(FILE_WRITE_FAILED));
     auto options = std::make_unique<TKQstructure>("options");
     options->Set("numbers", "exact");
-    const int status = tools.WriteDataSet(written.back().c_str(), outputs[i].data, nullptr, options.release());
-    if (status != SUCCESS) {
-      RemoveAll(written);
-      throw OutputError(outputs[i].path + ": " + Reason(status));
-    }
+    const int status = tools.WriteDataSet(files.back()->WritePath().c_str(), output.data, nullptr, options.release());
+    if (status != SUCCESS) throw OutputError(output.path + ": " + Reason(status));
   }
   for (std::size_t i = 0; i < outputs.size(); ++i) {
-    std::error_code error;
-    fs::rename(written[i], outputs[i].path, error);
-    if (error) {
-      RemoveAll(std::vector<std::string>(written.begin() + static_cast<std::ptrdiff_t>(i), written.end()));
-      throw OutputError(outputs[i].path + ": cannot put the file in place: " + error.message());
+    if (!files[i]->Commit()) {
+      throw OutputError(outputs[i].path + ": cannot put the file in place: " + files[i]->Error().message());
     }
   }
 }

@@ -2,8 +2,10 @@
 // leaves a half-written or clobbered file.
 //
 // Every file is first written under a temporary name in its own folder, then
-// renamed into place; a rename within one folder replaces the file at once,
-// so readers see the old file or the new one, never a part. A command with
+// renamed into place (ToolSupport/ReplacedFile.h: links are followed,
+// permissions kept, devices written directly); a rename within one folder
+// replaces the file at once, so readers see the old file or the new one,
+// never a part. A command with
 // several outputs renames only when all of them were written, so it writes
 // all or (barring a failure between the renames) none.
 #ifndef NETFORGE_DATATOOL_ATOMICOUTPUT_H

@@ -6,13 +6,14 @@
 // subsystem. The output is replaced atomically, and on any failure nothing
 // is written: one message on standard error and exit status 1.
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
-#include "AtomicFile.h"
 #include "Common/NumberText.h"
 #include "Common/Version.h"
 #include "DrawCommandLine.h"
@@ -21,6 +22,7 @@
 #include "FileHandler/ParseTools.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "ToolSupport/ReplacedFile.h"
 
 namespace {
 
@@ -68,6 +70,21 @@ std::string Place(const FileTools::Error& error) {
   return place;
 }
 
+// Writes |text| as the whole of |path|, replacing it only when all is
+// written. Returns "" on success, otherwise what failed ("cannot create a
+// temporary file beside it", "cannot write it", "cannot replace it: ...").
+std::string WriteOutput(const std::string& path, const std::string& text) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    return "cannot replace it: " + std::make_error_code(std::errc::is_a_directory).message();
+  }
+  ReplacedFile file(path);
+  if (file.Error()) return "cannot create a temporary file beside it";
+  if (!file.Write(text)) return "cannot write it";
+  if (!file.Commit()) return "cannot replace it: " + file.Error().message();
+  return "";
+}
+
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 int Draw(const DrawCommandLine& line) {
@@ -83,7 +100,7 @@ int Draw(const DrawCommandLine& line) {
   network.reset();
   const std::string text =
       line.format == PictureFormat::kDot ? Netforge::DrawDot(picture) : Netforge::DrawSvg(picture);
-  const std::string failure = WriteFileAtomically(line.output, text);
+  const std::string failure = WriteOutput(line.output, text);
   if (!failure.empty()) return Fail(line.output + ": " + failure);
   return 0;
 }

@@ -18,7 +18,7 @@
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TErrorObj.h"
 #include "ProgressLine.h"
-#include "ReplacedFile.h"
+#include "ToolSupport/ReplacedFile.h"
 
 namespace {
 

@@ -34,7 +34,7 @@ struct EvaluationSummary {
 // inputs and, for measured rows, the errors (expected minus generated output)
 // as its outputs. The result file is written beside it under a temporary
 // name and renamed into place when complete, so a run that fails leaves an
-// earlier result file as it was (ReplacedFile.h).
+// earlier result file as it was (ToolSupport/ReplacedFile.h).
 //
 // Every failure it can describe (files that cannot be opened, read or
 // written, syntax errors with their places, counts that do not fit the

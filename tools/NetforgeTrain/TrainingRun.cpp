@@ -10,7 +10,6 @@
 
 #include <unistd.h>
 
-#include "AtomicFile.h"
 #include "Common/NumberText.h"
 #include "DataObject/Data.h"
 #include "FileHandler/Filer.h"
@@ -18,6 +17,7 @@
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "TrainingHistory.h"
+#include "ToolSupport/ReplacedFile.h"
 #include "Training/TTrainer.h"
 
 namespace {
@@ -204,6 +204,25 @@ std::string RefusedFile(const TrainSettings& s, const TException& e) {
   return "";
 }
 
+// The place of a result file: a temporary file beside it, made before any
+// work so that a folder that cannot be written to is found before the
+// training and not after. Throws FileFailure when none can be made.
+std::unique_ptr<ReplacedFile> ResultFile(const std::string& name) {
+  auto file = std::make_unique<ReplacedFile>(name);
+  if (file->Error()) throw FileFailure{name, "cannot create a file beside it: " + file->Error().message()};
+  return file;
+}
+
+void WriteResult(const ReplacedFile& file, const std::string& name, const std::string& text) {
+  if (!file.Write(text)) throw FileFailure{name, "cannot write the file"};
+}
+
+void CommitResult(ReplacedFile& file, const std::string& name) {
+  if (!file.Commit()) {
+    throw FileFailure{name, "cannot rename the temporary file into place: " + file.Error().message()};
+  }
+}
+
 }  // namespace
 
 std::string RunFailure::Text() const {
@@ -222,10 +241,10 @@ int RunTraining(const TrainSettings& settings, TTrainer& trainer) {
   CheckDistinctFiles(settings);
   // The places of the results, taken before any work, so that a folder
   // that cannot be written to is found before the training and not after.
-  AtomicFile output(settings.output);
-  std::unique_ptr<AtomicFile> historyFile, plotFile;
-  if (!settings.history.empty()) historyFile = std::make_unique<AtomicFile>(settings.history);
-  if (!settings.plot.empty()) plotFile = std::make_unique<AtomicFile>(settings.plot);
+  const std::unique_ptr<ReplacedFile> output = ResultFile(settings.output);
+  std::unique_ptr<ReplacedFile> historyFile, plotFile;
+  if (!settings.history.empty()) historyFile = ResultFile(settings.history);
+  if (!settings.plot.empty()) plotFile = ResultFile(settings.plot);
   std::unique_ptr<TBasicNetwork> network = LoadNetworkFile(settings.network);
   CheckWritable(settings.network, *network);
   const std::unique_ptr<Data> training = LoadDataSet(settings.trainingSet);
@@ -254,16 +273,16 @@ int RunTraining(const TrainSettings& settings, TTrainer& trainer) {
 
   try {
     FileTools tools;
-    tools.SaveNetwork(output.TemporaryName().c_str(), network.get(), nullptr);
+    tools.SaveNetwork(output->WritePath().c_str(), network.get(), nullptr);
   } catch (const FileTools::Error& error) {
     throw FailureIn(settings.output, error.message);
   }
-  if (historyFile) historyFile->WriteText(history.Csv());
-  if (plotFile) plotFile->WriteText(history.Svg(result.bestEpoch, "Training of " + settings.network));
+  if (historyFile) WriteResult(*historyFile, settings.history, history.Csv());
+  if (plotFile) WriteResult(*plotFile, settings.plot, history.Svg(result.bestEpoch, "Training of " + settings.network));
   // Everything is written before anything is renamed into place.
-  output.Commit();
-  if (historyFile) historyFile->Commit();
-  if (plotFile) plotFile->Commit();
+  CommitResult(*output, settings.output);
+  if (historyFile) CommitResult(*historyFile, settings.history);
+  if (plotFile) CommitResult(*plotFile, settings.plot);
   std::cerr << Summary(result) << std::flush;
   return result.stop == TStopReason::Interrupted ? 130 : 0;
 }

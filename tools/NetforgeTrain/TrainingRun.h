@@ -5,7 +5,8 @@
 //
 // Every check comes before training, so a refused input costs no time and
 // leaves nothing written. Failures are thrown as RunFailure (files, places,
-// messages); TException from the library passes through.
+// messages), or FileFailure for a result file that cannot be written;
+// TException from the library passes through.
 #ifndef NETFORGE_TRAINTOOL_TRAININGRUN_H
 #define NETFORGE_TRAINTOOL_TRAININGRUN_H
 
@@ -15,6 +16,12 @@
 #include "CommandLine.h"
 
 class TTrainer;
+
+// A result file that cannot be made, written or put in place.
+struct FileFailure {
+  std::string file;
+  std::string message;
+};
 
 struct RunFailure {
   std::string file;         // empty when no file is concerned

@@ -12,7 +12,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "AtomicFile.h"
 #include "CommandLine.h"
 #include "Common/Version.h"
 #include "KQmessage/TException.h"

@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -33,11 +33,14 @@ ReplacedFile::ReplacedFile(const std::string& path) : target_(path), writePath_(
   const bool exists = stat(target_.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) return;
 
-  std::string name = target_ + ".XXXXXX";
+  std::string name = target_ + ".tmp-XXXXXX";
   std::vector<char> pattern(name.begin(), name.end());
   pattern.push_back('\0');
   const int fd = mkstemp(pattern.data());
-  if (fd < 0) return;  // the folder cannot take it: written directly
+  if (fd < 0) {  // the folder cannot take it: written directly
+    error_ = std::error_code(errno, std::generic_category());
+    return;
+  }
   fchmod(fd, exists ? (existing.st_mode & 07777) : NewFileMode());
   close(fd);
   writePath_ = pattern.data();
@@ -48,10 +51,19 @@ ReplacedFile::~ReplacedFile() {
   if (pending_) std::remove(writePath_.c_str());
 }
 
+bool ReplacedFile::Write(const std::string& text) const {
+  std::FILE* file = std::fopen(writePath_.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}
+
 bool ReplacedFile::Commit() {
   if (!pending_) return true;
   pending_ = false;
   if (std::rename(writePath_.c_str(), target_.c_str()) == 0) return true;
+  error_ = std::error_code(errno, std::generic_category());
   std::remove(writePath_.c_str());
   return false;
 }
