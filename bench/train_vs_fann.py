@@ -124,7 +124,7 @@ class Tools:
             last = f.read().strip().splitlines()[-1]
         return out, float(last.split(",")[3])
 
-    def netforge_exact(self, network, data, algorithm, rate, step, epochs=1, increase="1.2"):
+    def netforge_exact(self, network, data, algorithm, rate, step, increase, epochs=1):
         """Training with the library itself: every weight with 17 digits."""
         out = subprocess.check_output([self.exact, network, data, str(epochs), algorithm, rate, step, increase],
                                       text=True)
@@ -275,14 +275,15 @@ def equivalence(tools, seed):
     low, high = activation_range(start, sizes, rows)
 
     rate = repr(f32(0.7))  # FANN's learning rate 0.7 as the float FANN keeps
-    fann_first_step = repr(f32(0.1) * f32(1.2))  # FANN grows the step already in the first epoch
+    # FANN keeps its RPROP parameters as floats: 0.1f and 1.2f.
+    fann_step, fann_increase = repr(f32(0.1)), repr(f32(1.2))
     cases = [
-        ("batch", "batch", "batch", "0.1", ["--algorithm", "batch", "--learning-rate", rate]),
-        ("incremental", "incremental", "incremental", "0.1",
+        ("batch", "batch", "batch", ("0.1", "1.2"), ["--algorithm", "batch", "--learning-rate", rate]),
+        ("incremental", "incremental", "incremental", ("0.1", "1.2"),
          ["--algorithm", "incremental", "--no-shuffle", "--learning-rate", rate]),
-        ("iRPROP- (defaults)", "rprop", "irprop-", "0.1", ["--algorithm", "irprop-"]),
-        ("iRPROP- (initial step 0.1f*1.2f)", "rprop", "irprop-", fann_first_step,
-         ["--algorithm", "irprop-", "--rprop-initial-step", fann_first_step]),
+        ("iRPROP- (defaults)", "rprop", "irprop-", ("0.1", "1.2"), ["--algorithm", "irprop-"]),
+        ("iRPROP- (FANN's floats 0.1f, 1.2f)", "rprop", "irprop-", (fann_step, fann_increase),
+         ["--algorithm", "irprop-", "--rprop-initial-step", fann_step, "--rprop-increase", fann_increase]),
     ]
     print(f"Network 4-6-3 (sigmoid), {rows_count} rows, one epoch; unit outputs before training in "
           f"[{low:.3f}, {high:.3f}]. The library's weights in full; NetforgeTrain's file keeps 15 digits.\n")
@@ -291,7 +292,7 @@ def equivalence(tools, seed):
     print("|---|---:|---:|---:|---:|---:|")
     for label, fann_algorithm, algorithm, step, options in cases:
         theirs, _, _ = tools.fann_train(fann_algorithm, "linear", 1, "default", sizes, start, fann_file)
-        ours = to_fann_keys(tools.netforge_exact(network, data, algorithm, rate, step), sizes)
+        ours = to_fann_keys(tools.netforge_exact(network, data, algorithm, rate, *step), sizes)
         trained, _ = tools.netforge_train(network, data, ["--epochs", "1", *options], "equiv-" + algorithm)
         file_weights = to_fann_keys(read_network_weights(trained), sizes)
         diffs = [abs(ours[k] - theirs[k]) for k in theirs]
@@ -308,12 +309,11 @@ def equivalence(tools, seed):
     # exactly that step.
     shrunken = f32(0.1) * f32(1.2) * 0.5
     theirs, _, _ = tools.fann_train("rprop", "linear", 2, "default", sizes, start, fann_file)
-    ours = to_fann_keys(tools.netforge_exact(network, data, "irprop-", rate, fann_first_step, 2, repr(f32(1.2))),
-                        sizes)
+    ours = to_fann_keys(tools.netforge_exact(network, data, "irprop-", rate, fann_step, fann_increase, 2), sizes)
     equal = sum(1 for k in theirs if ours[k] == theirs[k])
     moved = sum(1 for k in theirs if theirs[k] - ours[k] == shrunken or
                 abs(theirs[k] - ours[k] - shrunken) <= 1e-15)
-    print(f"iRPROP- over two epochs (initial step 0.1f*1.2f, increase 1.2f): {equal} of {len(theirs)} weights bit-identical; "
+    print(f"iRPROP- over two epochs (0.1f, 1.2f): {equal} of {len(theirs)} weights bit-identical; "
           f"FANN's are larger by its shrunken step {shrunken:.17g} (within 1e-15) on {moved}, "
           f"the weights whose gradient changed sign.\n")
 

@@ -39,6 +39,13 @@ double Sign(double x) { return x > 0.0 ? 1.0 : (x < 0.0 ? -1.0 : 0.0); }
 // gradient is taken as 0, so the weight rests for one epoch. iRPROP+ also
 // takes back the last move of a weight whose gradient changed sign when the
 // epoch's error grew.
+//
+// A zero product of the previous and the current gradient (the first epoch,
+// the epoch after a sign change, a zero gradient) counts as the same sign and
+// grows the step, as FANN does: with FANN's defaults the first epoch then
+// moves by 0.1 * 1.2 and gives FANN's weights. A weight whose gradient is 0
+// does not move; unlike FANN 2.2, neither does one whose gradient just
+// changed sign.
 class Rprop : public TUpdateRule {
  public:
   Rprop(const TTrainingOptions& o, bool backtrack, std::size_t size)
@@ -59,9 +66,9 @@ class Rprop : public TUpdateRule {
     layout.ForEach([&](double& w, std::size_t k) {
       double g = gradient[k];
       const double product = previous_[k] * g;
-      if (product > 0.0) {
+      if (product >= 0.0) {
         step_[k] = std::min(step_[k] * increase_, maxStep_);
-      } else if (product < 0.0) {
+      } else {
         step_[k] = std::max(step_[k] * decrease_, minStep_);
         if (backtrack_) {
           if (errorGrew) w -= lastMove_[k];
