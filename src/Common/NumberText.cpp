@@ -182,6 +182,15 @@ char* FormatExact(char* first, double value) {
   return end;
 }
 
+std::string CountText(long n, const char* noun) {
+  std::string text;
+  AppendLong(text, n);
+  text += ' ';
+  text += noun;
+  if (n != 1) text += 's';
+  return text;
+}
+
 void AppendLong(std::string& out, long value) {
   char buffer[kNumberBufferSize];
   out.append(buffer, FormatLong(buffer, value));

@@ -39,6 +39,9 @@ void AppendLong(std::string& out, long value);
 void AppendFixed(std::string& out, double value, int precision);
 void AppendGeneral(std::string& out, double value, int precision);
 void AppendExact(std::string& out, double value);
+// "1 neuron", "2 neurons": |n| and |noun|, with an s unless |n| is 1. For
+// messages that count things.
+std::string CountText(long n, const char* noun);
 
 enum class ScanResult {
   kOk,          // a number was read

@@ -13,14 +13,6 @@ namespace {
   throw TException(message.c_str(), "Bad Data Set", "TTrainingSet::TTrainingSet", nullptr);
 }
 
-std::string Count(long n, const char* noun) {
-  std::string text;
-  Netforge::AppendLong(text, n);
-  text += ' ';
-  text += noun;
-  if (n != 1) text += 's';
-  return text;
-}
 
 // "row 3, input 2" (both from 1, as a user counts).
 std::string Place(long row, const char* part, long column) {
@@ -42,12 +34,12 @@ TTrainingSet::TTrainingSet(const Data& data, int numInputs, int numOutputs, TTra
     Refuse(set + (data.MbrBoolLabels ? " has labels instead of expected outputs" : " has no expected outputs"));
   }
   if (data.MbrNdxInputs != numInputs) {
-    Refuse(set + " has " + Count(data.MbrNdxInputs, "input") + " per row, but the network's input layer has " +
-           Count(numInputs, "neuron"));
+    Refuse(set + " has " + Netforge::CountText(data.MbrNdxInputs, "input") + " per row, but the network's input layer has " +
+           Netforge::CountText(numInputs, "neuron"));
   }
   if (data.MbrNdxOutputs != numOutputs) {
-    Refuse(set + " has " + Count(data.MbrNdxOutputs, "expected output") +
-           " per row, but the network's output layer has " + Count(numOutputs, "neuron"));
+    Refuse(set + " has " + Netforge::CountText(data.MbrNdxOutputs, "expected output") +
+           " per row, but the network's output layer has " + Netforge::CountText(numOutputs, "neuron"));
   }
   const long rows = data.MbrNdxDataRows;
   // Stored rows, oldest first: from slot 0 until the set is full, then from

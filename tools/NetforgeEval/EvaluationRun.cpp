@@ -60,15 +60,6 @@ EvaluationFailure FailureAt(const std::string& file, const FileTools::Error& err
   return EvaluationFailure{file, error.line, error.column, error.message};
 }
 
-// "1 neuron", "2 neurons".
-std::string Count(long n, const char* noun) {
-  std::string text;
-  Netforge::AppendLong(text, n);
-  text += ' ';
-  text += noun;
-  if (n != 1) text += 's';
-  return text;
-}
 
 std::unique_ptr<TBasicNetwork> LoadNetworkFile(const std::string& file) {
   try {
@@ -134,12 +125,12 @@ void CheckFits(const std::string& file, const DataSetRowReader& data, long nIn, 
     throw FailureIn(file, "the file holds no first data set (no inputs and no expected outputs)");
   }
   if (data.Inputs() != nIn) {
-    throw FailureIn(file, "the data set has " + Count(data.Inputs(), "input") +
-                              " per row, but the network's input layer has " + Count(nIn, "neuron"));
+    throw FailureIn(file, "the data set has " + Netforge::CountText(data.Inputs(), "input") +
+                              " per row, but the network's input layer has " + Netforge::CountText(nIn, "neuron"));
   }
   if (data.ExpectedOutputs() != 0 && data.ExpectedOutputs() != nOut) {
-    throw FailureIn(file, "the data set has " + Count(data.ExpectedOutputs(), "expected output") +
-                              " per row, but the network's output layer has " + Count(nOut, "neuron"));
+    throw FailureIn(file, "the data set has " + Netforge::CountText(data.ExpectedOutputs(), "expected output") +
+                              " per row, but the network's output layer has " + Netforge::CountText(nOut, "neuron"));
   }
   // The error measures count their patterns in an int. (The header reader
   // takes counts as 32-bit integers today; this keeps the measures sound
