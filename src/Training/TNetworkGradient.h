@@ -141,6 +141,8 @@ class TNetworkGradient {
   void LayOut(bool trainGains);
   void Backward(const double* target, double* gradient);
   bool GroupsApply() const;
+  void RunBatch(const double* const* inputs, const double* const* targets, int count, double* gradient,
+                double* outputs);
   void AllocateGroups();
   void CopyGroupOutputs(int first, int rows, double* outputs);
   void ForwardGroup(const double* const* inputs, int rows);

@@ -64,28 +64,20 @@ void TNetworkGradient::CopyGroupOutputs(int first, int rows, double* outputs) {
 
 void TNetworkGradient::AddBatchGradient(const double* const* inputs, const double* const* targets, int count,
                                         double* gradient, double* outputs) {
-  const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
-  if (!GroupsApply()) {
-    for (int i = 0; i < count; ++i) {
-      const double* y = AddPatternGradient(inputs[i], targets[i], gradient);
-      for (std::size_t o = 0; o < nOut; ++o) outputs[static_cast<std::size_t>(i) * nOut + o] = y[o];
-    }
-    return;
-  }
-  AllocateGroups();
-  for (int first = 0; first < count; first += kGroupRows) {
-    const int rows = count - first < kGroupRows ? count - first : kGroupRows;
-    ForwardGroup(inputs + first, rows);
-    CopyGroupOutputs(first, rows, outputs);
-    BackwardGroup(targets + first, rows, gradient);
-  }
+  RunBatch(inputs, targets, count, gradient, outputs);
 }
 
 void TNetworkGradient::ForwardBatch(const double* const* inputs, int count, double* outputs) {
+  RunBatch(inputs, nullptr, count, nullptr, outputs);
+}
+
+// Both batch passes: forward, and backward too where |targets| is given.
+void TNetworkGradient::RunBatch(const double* const* inputs, const double* const* targets, int count,
+                                double* gradient, double* outputs) {
   const std::size_t nOut = static_cast<std::size_t>(numOutputs_);
   if (!GroupsApply()) {
     for (int i = 0; i < count; ++i) {
-      const double* y = Forward(inputs[i]);
+      const double* y = targets != nullptr ? AddPatternGradient(inputs[i], targets[i], gradient) : Forward(inputs[i]);
       for (std::size_t o = 0; o < nOut; ++o) outputs[static_cast<std::size_t>(i) * nOut + o] = y[o];
     }
     return;
@@ -95,6 +87,7 @@ void TNetworkGradient::ForwardBatch(const double* const* inputs, int count, doub
     const int rows = count - first < kGroupRows ? count - first : kGroupRows;
     ForwardGroup(inputs + first, rows);
     CopyGroupOutputs(first, rows, outputs);
+    if (targets != nullptr) BackwardGroup(targets + first, rows, gradient);
   }
 }
 
