@@ -52,7 +52,7 @@ template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w, const unsigned char* const* m,
                         const double* x, std::size_t panel, int f) {
   typename Vec::Reg xs[V];
-  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * panel + static_cast<std::size_t>(f) * Vec::kLanes);
+  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * Vec::kLanes + static_cast<std::size_t>(f) * panel);
   for (int t = 0; t < T; ++t) {
     const typename Vec::Reg weight = Vec::Broadcast(w[t][f]);
     for (int v = 0; v < V; ++v) {
@@ -68,7 +68,7 @@ NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w,
 template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, const double* x, int nFrom, int stride,
                         double* net) {
-  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
+  const std::size_t panel = static_cast<std::size_t>(stride);
   const std::size_t step = static_cast<std::size_t>(stride);
   typename Vec::Reg sums[T][V];
   for (int t = 0; t < T; ++t) {
@@ -99,12 +99,11 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
 template <class Vec, int T, bool Masked>
 NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
                            int batch, int stride, double* net) {
-  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
   int r = 0;
   for (; r + 2 * Vec::kLanes <= batch; r += 2 * Vec::kLanes) {
-    BatchTile<Vec, T, 2, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
+    BatchTile<Vec, T, 2, Masked>(w, m, x + r, nFrom, stride, net + r);
   }
-  if (r < batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
+  if (r < batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r, nFrom, stride, net + r);
 }
 
 // Tiles of Vec::kTargets targets (as many as the registers hold sums for);
@@ -133,14 +132,7 @@ NF_BATCH int BatchRows(const double* const* rows, const unsigned char* const* fl
   const std::size_t step = static_cast<std::size_t>(stride);
   batch -= batch % Vec::kLanes;
   if (batch == 0) return 0;
-  std::vector<double> panels(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(batch));
-  double* x = panels.data();
-  for (int r = 0; r < batch; r += Vec::kLanes) {
-    for (int f = 0; f < nFrom; ++f) {
-      for (int lane = 0; lane < Vec::kLanes; ++lane) *x++ = source[f * step + static_cast<std::size_t>(r + lane)];
-    }
-  }
-  x = panels.data();
+  const double* x = source;
   int t = 0;
   for (; t + Vec::kTargets <= nTo; t += Vec::kTargets) {
     BatchTargets<Vec, Vec::kTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, batch, stride,

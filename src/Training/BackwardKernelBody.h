@@ -175,8 +175,12 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
   constexpr int kF = 8;
   const int covered = rows - rows % Vec::kLanes;
   if (covered == 0) return 0;
-  std::vector<double> panel(static_cast<std::size_t>(block.nTo) * kF);
-  std::vector<unsigned char> flagPanel(Masked ? panel.size() : 0);
+  // Kept from call to call (one per thread), so that a group allocates nothing.
+  thread_local std::vector<double> panel;
+  thread_local std::vector<unsigned char> flagPanel;
+  const std::size_t size = static_cast<std::size_t>(block.nTo) * kF;
+  if (panel.size() < size) panel.resize(size);
+  if (Masked && flagPanel.size() < size) flagPanel.resize(size);
   int f = 0;
   for (; f + kF <= block.nFrom; f += kF) {
     PropagateGroupColumns<Vec, kF, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
