@@ -198,8 +198,8 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
 template <class Vec, int K, bool Masked>
 NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, const double* const* yRows, int rows,
                                  int t, int f, double* g) {
-  typename Vec::Reg old[K], sum[K];
-  for (int k = 0; k < K; ++k) sum[k] = old[k] = Vec::Load(g + f + k * Vec::kLanes);
+  typename Vec::Reg sum[K];
+  for (int k = 0; k < K; ++k) sum[k] = Vec::Load(g + f + k * Vec::kLanes);
   for (int r = 0; r < rows; ++r) {
     const typename Vec::Reg d = Vec::Broadcast(delta[r]);
     const double* y = yRows[r] + f;
@@ -207,27 +207,51 @@ NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, c
   }
   for (int k = 0; k < K; ++k) {
     if constexpr (Masked) {
-      sum[k] = Vec::Select(Vec::Flags(block.flagRows[t] + f + k * Vec::kLanes, FMaskAll), sum[k], old[k]);
+      const typename Vec::Reg old = Vec::Load(g + f + k * Vec::kLanes);
+      sum[k] = Vec::Select(Vec::Flags(block.flagRows[t] + f + k * Vec::kLanes, FMaskAll), sum[k], old);
     }
     Vec::Store(g + f + k * Vec::kLanes, sum[k]);
   }
 }
 
+// Registers of gradient cells per stretch: each cell's sum is one chain of
+// additions, so enough of them must be in flight to hide their latency.
+constexpr int kGradientRegisters = 8;
+
+// The last |registers| (< kGradientRegisters) registers of cells of target t
+// in one stretch, so that they too overlap.
+template <class Vec, bool Masked, int K = kGradientRegisters - 1>
+NF_BACKWARD void GradientRestStretch(const TBlockView& block, const double* delta, const double* const* yRows,
+                                     int rows, int t, int f, int registers, double* g) {
+  if constexpr (K > 0) {
+    if (registers == K) {
+      GradientStretch<Vec, K, Masked>(block, delta, yRows, rows, t, f, g);
+    } else {
+      GradientRestStretch<Vec, Masked, K - 1>(block, delta, yRows, rows, t, f, registers, g);
+    }
+  }
+}
+
 // grad[t][f] = deltaTo[t][r] * y[r][f] + grad[t][f] for the rows ascending,
-// for the sources whole registers hold; returns the sources covered.
+// for the sources whole registers hold; returns the sources covered. The
+// stretches of sources are the outer loop, so that the group's outputs of a
+// stretch stay in the first-level cache while every target passes.
 template <class Vec, bool Masked>
 NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo, const double* const* yRows,
                                   int rows, int stride, double* grad) {
-  constexpr int kRegisters = 4;
+  constexpr int kStretch = kGradientRegisters * Vec::kLanes;
   const int end = block.nFrom - block.nFrom % Vec::kLanes;
-  for (int t = 0; t < block.nTo; ++t) {
-    double* g = grad + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
-    const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
-    int f = 0;
-    for (; f + kRegisters * Vec::kLanes <= end; f += kRegisters * Vec::kLanes) {
-      GradientStretch<Vec, kRegisters, Masked>(block, delta, yRows, rows, t, f, g);
+  for (int f = 0; f < end; f += kStretch) {
+    const int registers = (end - f < kStretch ? end - f : kStretch) / Vec::kLanes;
+    for (int t = 0; t < block.nTo; ++t) {
+      double* g = grad + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+      const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
+      if (registers == kGradientRegisters) {
+        GradientStretch<Vec, kGradientRegisters, Masked>(block, delta, yRows, rows, t, f, g);
+      } else {
+        GradientRestStretch<Vec, Masked>(block, delta, yRows, rows, t, f, registers, g);
+      }
     }
-    for (; f < end; f += Vec::kLanes) GradientStretch<Vec, 1, Masked>(block, delta, yRows, rows, t, f, g);
   }
   return end;
 }
