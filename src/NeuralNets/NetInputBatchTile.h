@@ -47,6 +47,21 @@ inline bool BatchStretchComplete(const unsigned char* const* flagRows, int f) {
   return (all & kExistsBits) == kExistsBits;
 }
 
+// Whether every connection of the T rows from all nFrom sources exists.
+template <int T>
+inline bool BatchTargetsComplete(const unsigned char* const* flagRows, int nFrom) {
+  int f = 0;
+  for (; f + kBatchStretch <= nFrom; f += kBatchStretch) {
+    if (!BatchStretchComplete<T>(flagRows, f)) return false;
+  }
+  for (; f < nFrom; ++f) {
+    for (int t = 0; t < T; ++t) {
+      if (!(flagRows[t][f] & FMaskExists)) return false;
+    }
+  }
+  return true;
+}
+
 // Source f for every sum of the tile. |x| points at the tile's first row
 // of source 0; source f lies f * |stride| values further on.
 template <class Vec, int T, int V, bool Masked>
@@ -95,10 +110,17 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
 }
 
 // Targets [0, T) for every row: tiles of kPanels registers of rows, then of
-// one; |batch| a multiple of kLanes.
+// one; |batch| a multiple of kLanes. Targets whose connections all exist
+// (the usual case) are checked once here and then run without the masks.
 template <class Vec, int T, bool Masked>
 NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
                            int batch, int stride, double* net) {
+  if constexpr (Masked) {
+    if (BatchTargetsComplete<T>(m, nFrom)) {
+      BatchTargets<Vec, T, false>(w, nullptr, x, nFrom, batch, stride, net);
+      return;
+    }
+  }
   int r = 0;
   for (; r + Vec::kPanels * Vec::kLanes <= batch; r += Vec::kPanels * Vec::kLanes) {
     BatchTile<Vec, T, Vec::kPanels, Masked>(w, m, x + r, nFrom, stride, net + r);
