@@ -34,6 +34,7 @@ struct Vec {
   using Reg = __m512d;
   static constexpr int kLanes = 8;
   static constexpr int kPanels = 1;
+  static constexpr int kMaxPanels = 4;
   static constexpr int kTargets = 16;  // 16 sums, a value and a weight: 18 of 32 registers
   NF_AVX512 static Reg Zero() { return _mm512_setzero_pd(); }
   NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
