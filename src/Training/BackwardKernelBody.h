@@ -209,7 +209,8 @@ NF_BACKWARD void GradientTile(const TBlockView& block, const double* deltaTo, st
     typename Vec::Reg ys[K];
     for (int k = 0; k < K; ++k) ys[k] = Vec::Load(y + k * Vec::kLanes);
     for (int i = 0; i < T; ++i) {
-      const typename Vec::Reg d = Vec::Broadcast(deltaTo[static_cast<std::size_t>(t + i) * stride + static_cast<std::size_t>(r)]);
+      const std::size_t at = static_cast<std::size_t>(t + i) * stride + static_cast<std::size_t>(r);
+      const typename Vec::Reg d = Vec::Broadcast(deltaTo[at]);
       for (int k = 0; k < K; ++k) sum[i][k] = Vec::Add(Vec::Mul(d, ys[k]), sum[i][k]);
     }
   }

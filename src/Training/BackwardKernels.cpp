@@ -127,7 +127,9 @@ void GradientRestCells(const TBlockView& block, const double* deltaTo, const dou
   for (int k = 0; k < T; ++k) sum[k] = grad[static_cast<std::size_t>(t + k) * nFrom + static_cast<std::size_t>(f)];
   for (int r = 0; r < rows; ++r) {
     const double y = yRows[r][f];
-    for (int k = 0; k < T; ++k) sum[k] = deltaTo[static_cast<std::size_t>(t + k) * stride + static_cast<std::size_t>(r)] * y + sum[k];
+    for (int k = 0; k < T; ++k) {
+      sum[k] = deltaTo[static_cast<std::size_t>(t + k) * stride + static_cast<std::size_t>(r)] * y + sum[k];
+    }
   }
   for (int k = 0; k < T; ++k) {
     if (block.flagRows != nullptr && (block.flagRows[t + k][f] & FMaskAll) != FMaskAll) continue;

@@ -137,7 +137,8 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
   // power-of-two length do not all fall into the same sets of the cache.
   const std::size_t pitch = n + 8;
   // Grown, never shrunk: the blocks of a group take turns.
-  if (sourceRows_.size() < pitch * static_cast<std::size_t>(rows)) sourceRows_.resize(pitch * static_cast<std::size_t>(rows));
+  const std::size_t size = pitch * static_cast<std::size_t>(rows);
+  if (sourceRows_.size() < size) sourceRows_.resize(size);
   for (std::size_t f = 0; f < n; ++f) {
     const double* y = Column(groupOut_[static_cast<std::size_t>(k)], static_cast<int>(f));
     for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * pitch + f] = y[r];
