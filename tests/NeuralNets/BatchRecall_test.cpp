@@ -70,9 +70,9 @@ void ExpectKernelsEqualPlainLoops(const Matrix& m, const Group& g) {
 
 }  // namespace
 
-// Every remainder of the tiles of targets (six, or sixteen with AVX-512), of
-// the rows of a register pair and of the stretches of 32 sources; groups
-// narrower than their stride.
+// Every remainder of the tiles of targets (six, or eight with AVX-512), of
+// the registers of rows of a tile (two, or three with AVX-512) and of the
+// stretches of 32 sources; groups narrower than their stride.
 TEST(NetInputBatchKernels, EqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 1;
   for (int nFrom : {0, 1, 3, 8, 31, 32, 33, 67}) {
