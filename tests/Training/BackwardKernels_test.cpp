@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <utility>
 #include <vector>
 
 #include "../NeuralNets/KernelTestSupport.h"
@@ -169,6 +170,21 @@ TEST(BackwardKernels, GroupsEqualPlainLoopsRowByRowBitForBit) {
           }
         }
       }
+    }
+  }
+}
+
+// Blocks on both sides of the size from which the gradient is swept a pair
+// of targets at a time (32768 cells), with targets and sources left over.
+TEST(BackwardKernels, LargeGroupsEqualPlainLoopsRowByRowBitForBit) {
+  unsigned seed = 700;
+  const std::pair<int, int> sizes[] = {{128, 256}, {64, 513}, {130, 253}, {35, 1001}};
+  for (const auto& [nFrom, nTo] : sizes) {
+    for (int rows : {5, 19}) {
+      ValueSource values(seed++, 0.2);
+      Matrix m(nFrom, nTo, values, 0.3);
+      ExpectGroupKernelsEqualPlainLoops(m, rows, rows + 2, values);
+      if (testing::Test::HasFatalFailure()) FAIL() << "nFrom " << nFrom << " nTo " << nTo << " rows " << rows;
     }
   }
 }
