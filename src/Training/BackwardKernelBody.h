@@ -226,64 +226,62 @@ NF_BACKWARD void GradientTile(const TBlockView& block, const double* deltaTo, st
   }
 }
 
-// A tile of the gradient: kGradientTargets targets times kGradientRegisters
-// registers of cells. Each cell's sum is one chain of additions, so enough
-// of them must be in flight to hide their latency; two targets per tile
-// halve the loads of the outputs.
-constexpr int kGradientTargets = 2;
-constexpr int kGradientRegisters = 4;
-
-// The targets [t0, t1) for the sources [f, f + K * kLanes): pairs, then one.
-template <class Vec, int K, bool Masked>
+// The targets [t0, t1) for the sources [f, f + K * kLanes): tiles of T
+// targets, then single targets.
+template <class Vec, int T, int K, bool Masked>
 NF_BACKWARD void GradientColumns(const TBlockView& block, const double* deltaTo, std::size_t stride,
                                  const double* const* yRows, int rows, int t0, int t1, int f, double* grad) {
   int t = t0;
-  for (; t + kGradientTargets <= t1; t += kGradientTargets) {
-    GradientTile<Vec, kGradientTargets, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
-  }
+  for (; t + T <= t1; t += T) GradientTile<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
   for (; t < t1; ++t) GradientTile<Vec, 1, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
 }
 
-// The last |registers| (< kGradientRegisters) registers of sources, in one
-// tile too.
-template <class Vec, bool Masked, int K = kGradientRegisters - 1>
+// The last |registers| (< KMax) registers of sources, in one tile too.
+template <class Vec, int T, int KMax, bool Masked, int K = KMax - 1>
 NF_BACKWARD void GradientRestColumns(const TBlockView& block, const double* deltaTo, std::size_t stride,
                                      const double* const* yRows, int rows, int t0, int t1, int f, int registers,
                                      double* grad) {
   if constexpr (K > 0) {
     if (registers == K) {
-      GradientColumns<Vec, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
+      GradientColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
     } else {
-      GradientRestColumns<Vec, Masked, K - 1>(block, deltaTo, stride, yRows, rows, t0, t1, f, registers, grad);
+      GradientRestColumns<Vec, T, KMax, Masked, K - 1>(block, deltaTo, stride, yRows, rows, t0, t1, f, registers,
+                                                        grad);
     }
   }
 }
 
-// The targets [t0, t1) for the sources [0, end) (whole registers): the
-// stretches of kGradientRegisters registers of sources are the outer loop,
-// so that the group's outputs of a stretch stay in the first-level cache
-// while the targets pass.
-template <class Vec, bool Masked>
+// The targets [t0, t1) for the sources [0, end) (whole registers) in tiles
+// of T targets times K registers of cells: the stretches of K registers of
+// sources are the outer loop, so that the group's outputs of a stretch stay
+// in the first-level cache while the targets pass.
+template <class Vec, int T, int K, bool Masked>
 NF_BACKWARD void GradientTargets(const TBlockView& block, const double* deltaTo, std::size_t stride,
                                  const double* const* yRows, int rows, int t0, int t1, int end, double* grad) {
-  constexpr int kStretch = kGradientRegisters * Vec::kLanes;
   int f = 0;
-  for (; f + kStretch <= end; f += kStretch) {
-    GradientColumns<Vec, kGradientRegisters, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
+  for (; f + K * Vec::kLanes <= end; f += K * Vec::kLanes) {
+    GradientColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
   }
-  GradientRestColumns<Vec, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, (end - f) / Vec::kLanes, grad);
+  GradientRestColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, (end - f) / Vec::kLanes,
+                                         grad);
 }
 
 // Blocks of more gradient cells than this (256 KiB, a quarter of a common
 // second-level cache, which the gradient shares with the group's values and
-// the weights) come from the outer caches or memory at every group; they are
-// swept one pair of targets after the other, so that the gradient is read
-// and written in two sequential streams, which the processor prefetches.
-// Sweeping all targets for each stretch of sources instead reads two cache
-// lines of every row, a row apart, and measured two to three times as slow
-// for 512 x 512 blocks whose gradient had left the caches; for smaller
-// blocks it is the faster order, as their outputs of a stretch stay in the
-// first-level cache.
+// the weights) come from the outer caches or memory at every group. They
+// are swept four targets after the other, in tiles of four targets times
+// two registers of cells, so that the gradient is read and written in four
+// sequential streams, which the processor prefetches, and each register of
+// outputs serves four targets. Sweeping all targets for each stretch of
+// sources instead reads two cache lines of every row, a row apart, and
+// measured two to three times as slow for 512 x 512 blocks whose gradient
+// had left the caches.
+//
+// Smaller blocks sweep all targets for each stretch in tiles of two targets
+// times four registers: their outputs of a stretch stay in the first-level
+// cache, and a layer of two or three targets still keeps eight sums in
+// flight (each cell's sum is one chain of additions, so enough of them must
+// be in flight to hide their latency).
 constexpr std::size_t kStreamedGradientCells = 32768;
 
 // grad[t][f] = deltaTo[t][r] * y[r][f] + grad[t][f] for the rows ascending,
@@ -294,12 +292,13 @@ NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo
   const std::size_t step = static_cast<std::size_t>(stride);
   const int end = block.nFrom - block.nFrom % Vec::kLanes;
   if (static_cast<std::size_t>(block.nFrom) * static_cast<std::size_t>(block.nTo) <= kStreamedGradientCells) {
-    GradientTargets<Vec, Masked>(block, deltaTo, step, yRows, rows, 0, block.nTo, end, grad);
+    GradientTargets<Vec, 2, 4, Masked>(block, deltaTo, step, yRows, rows, 0, block.nTo, end, grad);
     return end;
   }
-  for (int t = 0; t < block.nTo; t += kGradientTargets) {
-    const int t1 = t + kGradientTargets < block.nTo ? t + kGradientTargets : block.nTo;
-    GradientTargets<Vec, Masked>(block, deltaTo, step, yRows, rows, t, t1, end, grad);
+  constexpr int kTargets = 4;
+  for (int t = 0; t < block.nTo; t += kTargets) {
+    const int t1 = t + kTargets < block.nTo ? t + kTargets : block.nTo;
+    GradientTargets<Vec, kTargets, 2, Masked>(block, deltaTo, step, yRows, rows, t, t1, end, grad);
   }
   return end;
 }

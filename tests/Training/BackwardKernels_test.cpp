@@ -174,11 +174,11 @@ TEST(BackwardKernels, GroupsEqualPlainLoopsRowByRowBitForBit) {
   }
 }
 
-// Blocks on both sides of the size from which the gradient is swept a pair
-// of targets at a time (32768 cells), with targets and sources left over.
+// Blocks on both sides of the size from which the gradient is swept four
+// targets at a time (32768 cells), with targets and sources left over.
 TEST(BackwardKernels, LargeGroupsEqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 700;
-  const std::pair<int, int> sizes[] = {{128, 256}, {64, 513}, {130, 253}, {35, 1001}};
+  const std::pair<int, int> sizes[] = {{128, 256}, {64, 513}, {100, 330}, {130, 255}, {35, 1001}};
   for (const auto& [nFrom, nTo] : sizes) {
     for (int rows : {5, 19}) {
       ValueSource values(seed++, 0.2);
