@@ -1,0 +1,102 @@
+// The run-time choice of the vector Exp, and its SSE2 kernel (the x86-64
+// baseline, two values to a register).
+//
+// Like PortableMath.cpp, this file and the other kernel files rely on each
+// + - * being rounded once in the order written: CMake compiles them with
+// -ffp-contract=off and -mno-fma.
+#include "Common/VectorExp.h"
+
+#include <array>
+#include <cstdint>
+
+#include "Common/Assert.h"
+#include "Common/PortableExpParts.h"
+#include "Common/PortableMath.h"
+
+#if defined(__FAST_MATH__)
+#error "VectorExp must not be compiled with -ffast-math"
+#endif
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+namespace Netforge {
+
+namespace {
+
+namespace sse2_exp {
+
+#define NF_EXP inline
+
+struct Vec {
+  using Reg = __m128d;
+  static constexpr int kLanes = 2;
+  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
+  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
+  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
+  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+  static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
+  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+  static Reg Pow2(Reg t) {
+    const __m128i biased = _mm_add_epi64(_mm_castpd_si128(t), _mm_set1_epi64x(ExpParts::kPow2Offset));
+    return _mm_castsi128_pd(_mm_slli_epi64(_mm_srli_epi64(biased, ExpParts::kTableBits), 52));
+  }
+  // SSE2 has no gather: the two indices go through memory.
+  static void Power(Reg t, Reg& hi, Reg& lo) {
+    alignas(16) std::int64_t bits[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bits), _mm_castpd_si128(t));
+    const auto& first = ExpParts::kExp2Table[static_cast<std::size_t>(bits[0] & (ExpParts::kTableSize - 1))];
+    const auto& second = ExpParts::kExp2Table[static_cast<std::size_t>(bits[1] & (ExpParts::kTableSize - 1))];
+    hi = _mm_set_pd(second.hi, first.hi);
+    lo = _mm_set_pd(second.lo, first.lo);
+  }
+  static unsigned Outside(Reg x) {
+    const Reg magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+    const Reg ordinary = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(ExpParts::kVectorMin)),
+                                    _mm_cmple_pd(magnitude, _mm_set1_pd(ExpParts::kVectorMax)));
+    return static_cast<unsigned>(_mm_movemask_pd(ordinary)) ^ 0x3u;
+  }
+};
+
+#include "Common/VectorExpBody.h"
+
+#undef NF_EXP
+
+}  // namespace sse2_exp
+
+}  // namespace
+
+void ExpValuesSse2(const double* x, double* y, int n) {
+  sse2_exp::ExpArray(x, y, n);
+}
+
+}  // namespace Netforge
+
+#endif  // __SSE2__
+
+namespace Netforge {
+
+void ExpValues(SimdIsa isa, const double* x, double* y, int n) {
+  NF_ASSERT(SimdSupported(isa));
+  switch (isa) {
+#if defined(__SSE2__)
+    case SimdIsa::kAvx512:
+      ExpValuesAvx512(x, y, n);
+      return;
+    case SimdIsa::kAvx2:
+      ExpValuesAvx2(x, y, n);
+      return;
+    case SimdIsa::kSse2:
+      ExpValuesSse2(x, y, n);
+      return;
+#endif
+    default:
+      for (int i = 0; i < n; ++i) y[i] = Exp(x[i]);
+  }
+}
+
+void ExpValues(const double* x, double* y, int n) {
+  ExpValues(BestSimdIsa(), x, y, n);
+}
+
+}  // namespace Netforge

@@ -1,0 +1,74 @@
+// The vector Exp for processors with AVX-512, chosen at run time: eight
+// values to a register, the table entries fetched with gathers.
+//
+// Compiled as VectorExpAvx2.cpp is: a target attribute on each function,
+// none for the file.
+#include "Common/VectorExp.h"
+
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+
+#include <immintrin.h>
+
+#include <array>
+#include <cstddef>
+
+#include "Common/PortableExpParts.h"
+#include "Common/PortableMath.h"
+
+#define NF_AVX512 __attribute__((target("avx512f"), always_inline)) inline
+
+namespace Netforge {
+
+namespace {
+
+namespace avx512_exp {
+
+#define NF_EXP NF_AVX512
+
+// GCC 12's plain shifts and gathers leave their unused source undefined and
+// then warn about it; their masked forms with every lane set do the same work.
+constexpr __mmask8 kAll = 0xFF;
+
+struct Vec {
+  using Reg = __m512d;
+  static constexpr int kLanes = 8;
+  NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
+  NF_AVX512 static void Store(double* p, Reg value) { _mm512_storeu_pd(p, value); }
+  NF_AVX512 static Reg Broadcast(double value) { return _mm512_set1_pd(value); }
+  NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
+  NF_AVX512 static Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
+  NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
+  NF_AVX512 static Reg Pow2(Reg t) {
+    const __m512i biased = _mm512_add_epi64(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kPow2Offset));
+    return _mm512_castsi512_pd(_mm512_maskz_slli_epi64(kAll, _mm512_maskz_srli_epi64(kAll, biased, ExpParts::kTableBits), 52));
+  }
+  NF_AVX512 static void Power(Reg t, Reg& hi, Reg& lo) {
+    const __m512i j = _mm512_and_si512(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kTableSize - 1));
+    const __m512i index = _mm512_maskz_slli_epi64(kAll, j, 1);
+    hi = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles, 8);
+    lo = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles + 1, 8);
+  }
+  NF_AVX512 static unsigned Outside(Reg x) {
+    const __m512i signless = _mm512_set1_epi64(0x7FFFFFFFFFFFFFFF);
+    const Reg magnitude = _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(x), signless));
+    const __mmask8 ordinary = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMin), _CMP_GE_OQ) &
+                              _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMax), _CMP_LE_OQ);
+    return static_cast<unsigned>(ordinary ^ kAll);
+  }
+};
+
+#include "Common/VectorExpBody.h"
+
+#undef NF_EXP
+
+}  // namespace avx512_exp
+
+}  // namespace
+
+__attribute__((target("avx512f"))) void ExpValuesAvx512(const double* x, double* y, int n) {
+  avx512_exp::ExpArray(x, y, n);
+}
+
+}  // namespace Netforge
+
+#endif
