@@ -1,5 +1,5 @@
-// The run-time choice of the vector Exp, and its SSE2 kernel (the x86-64
-// baseline, two values to a register).
+// The run-time choice of the vector Exp's kernels, the plain loops, and the
+// SSE2 kernel (the x86-64 baseline, two values to a register).
 //
 // Like PortableMath.cpp, this file and the other kernel files rely on each
 // + - * being rounded once in the order written: CMake compiles them with
@@ -37,6 +37,10 @@ struct Vec {
   static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
   static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
   static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+  static Reg Div(Reg a, Reg b) { return _mm_div_pd(a, b); }
+  static Reg Neg(Reg a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
+  static Reg Less(Reg a, Reg b) { return _mm_cmplt_pd(a, b); }
+  static Reg Select(Reg mask, Reg a, Reg b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
   static Reg Pow2(Reg t) {
     const __m128i biased = _mm_add_epi64(_mm_castpd_si128(t), _mm_set1_epi64x(ExpParts::kPow2Offset));
     return _mm_castsi128_pd(_mm_slli_epi64(_mm_srli_epi64(biased, ExpParts::kTableBits), 52));
@@ -66,8 +70,8 @@ struct Vec {
 
 }  // namespace
 
-void ExpValuesSse2(const double* x, double* y, int n) {
-  sse2_exp::ExpArray(x, y, n);
+void ExpFormValuesSse2(const ExpArrayForm& form, const double* x, double* y, int n) {
+  sse2_exp::ExpFormArray(form, x, y, n);
 }
 
 }  // namespace Netforge
@@ -76,27 +80,56 @@ void ExpValuesSse2(const double* x, double* y, int n) {
 
 namespace Netforge {
 
-void ExpValues(SimdIsa isa, const double* x, double* y, int n) {
+namespace {
+
+// The plain loops: the formulas as VectorExp.h states them.
+double FormOf(const ExpArrayForm& form, double x) {
+  switch (form.kind) {
+    case ExpArrayForm::Kind::kExp:
+      return Exp(x);
+    case ExpArrayForm::Kind::kLogistic:
+      return 1.0 / (1.0 + Exp(-(form.gain * x)));
+    case ExpArrayForm::Kind::kFlooredLogistic:
+      return x < form.floor ? form.floorValue : 1.0 / (1.0 + Exp(-x));
+  }
+  return x;
+}
+
+void ExpFormValues(SimdIsa isa, const ExpArrayForm& form, const double* x, double* y, int n) {
   NF_ASSERT(SimdSupported(isa));
   switch (isa) {
 #if defined(__SSE2__)
     case SimdIsa::kAvx512:
-      ExpValuesAvx512(x, y, n);
+      ExpFormValuesAvx512(form, x, y, n);
       return;
     case SimdIsa::kAvx2:
-      ExpValuesAvx2(x, y, n);
+      ExpFormValuesAvx2(form, x, y, n);
       return;
     case SimdIsa::kSse2:
-      ExpValuesSse2(x, y, n);
+      ExpFormValuesSse2(form, x, y, n);
       return;
 #endif
     default:
-      for (int i = 0; i < n; ++i) y[i] = Exp(x[i]);
+      for (int i = 0; i < n; ++i) y[i] = FormOf(form, x[i]);
   }
+}
+
+}  // namespace
+
+void ExpValues(SimdIsa isa, const double* x, double* y, int n) {
+  ExpFormValues(isa, {ExpArrayForm::Kind::kExp, 0.0, 0.0, 0.0}, x, y, n);
 }
 
 void ExpValues(const double* x, double* y, int n) {
   ExpValues(BestSimdIsa(), x, y, n);
+}
+
+void LogisticValues(SimdIsa isa, double gain, const double* x, double* y, int n) {
+  ExpFormValues(isa, {ExpArrayForm::Kind::kLogistic, gain, 0.0, 0.0}, x, y, n);
+}
+
+void FlooredLogisticValues(SimdIsa isa, double floor, double floorValue, const double* x, double* y, int n) {
+  ExpFormValues(isa, {ExpArrayForm::Kind::kFlooredLogistic, 0.0, floor, floorValue}, x, y, n);
 }
 
 }  // namespace Netforge

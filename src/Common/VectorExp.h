@@ -1,13 +1,15 @@
 // Exp over arrays: several values at once in the processor's vector unit,
-// each with exactly the bits that Netforge::Exp gives it.
+// each with exactly the bits that Netforge::Exp gives it; and the logistic
+// function 1 / (1 + e^-x) over arrays, which spends most of its time in the
+// exponential, computed in the same registers.
 //
 // Every lane runs Exp's own operations in Exp's order (the reduction with
 // the round shifter, the polynomial by Estrin's scheme, the table of 2^(j/64)
 // as double-doubles and the scaling by 2^k built from its bits), each + - *
-// rounded once as in the scalar function, so the bits match lane by lane.
-// The vector path covers the ordinary range 2^-54 <= |x| <= 707, without a
-// branch; a value outside it (0, tiny, huge, infinite or NaN) is handed to
-// the scalar Exp, which knows the special cases.
+// / rounded once as in the scalar code, so the bits match lane by lane. The
+// vector path covers exponents in the ordinary range 2^-54 <= |x| <= 707,
+// without a branch; a lane outside it (0, tiny, huge, infinite or NaN) gets
+// its exponential from the scalar Exp, which knows the special cases.
 //
 // Internal to the library (not installed). Pure functions, thread-safe.
 #ifndef NETFORGE_COMMON_VECTOREXP_H
@@ -17,18 +19,36 @@
 
 namespace Netforge {
 
-// y[i] = Exp(x[i]) for every i in [0, n), bit for bit. |x| and |y| are the
-// same array or do not overlap. With the best supported unit, or with
-// |isa|, which must be supported (for the tests, which hold every unit to
-// the scalar function, and the benchmarks).
+// In every function below |x| and |y| are the same array or do not overlap;
+// the functions use the best supported unit, or |isa|, which must be
+// supported (for the tests, which hold every unit to the scalar formulas,
+// and the benchmarks).
+
+// y[i] = Exp(x[i]) for every i in [0, n), bit for bit.
 void ExpValues(const double* x, double* y, int n);
 void ExpValues(SimdIsa isa, const double* x, double* y, int n);
 
+// y[i] = 1.0 / (1.0 + Exp(-(gain * x[i]))), bit for bit as written.
+void LogisticValues(SimdIsa isa, double gain, const double* x, double* y, int n);
+
+// y[i] = x[i] < floor ? floorValue : 1.0 / (1.0 + Exp(-x[i])), bit for bit
+// as written (the exponential of a floored value is not used).
+void FlooredLogisticValues(SimdIsa isa, double floor, double floorValue, const double* x, double* y, int n);
+
+// What the kernels of each unit compute; the functions above in one form.
+struct ExpArrayForm {
+  enum class Kind { kExp, kLogistic, kFlooredLogistic };
+  Kind kind;
+  double gain;        // kLogistic only
+  double floor;       // kFlooredLogistic only
+  double floorValue;  // kFlooredLogistic only
+};
+
 // The kernels of each unit: VectorExp.cpp (SSE2), VectorExpAvx2.cpp and
 // VectorExpAvx512.cpp; to be called only where the unit is supported.
-void ExpValuesSse2(const double* x, double* y, int n);
-void ExpValuesAvx2(const double* x, double* y, int n);
-void ExpValuesAvx512(const double* x, double* y, int n);
+void ExpFormValuesSse2(const ExpArrayForm& form, const double* x, double* y, int n);
+void ExpFormValuesAvx2(const ExpArrayForm& form, const double* x, double* y, int n);
+void ExpFormValuesAvx512(const ExpArrayForm& form, const double* x, double* y, int n);
 
 }  // namespace Netforge
 

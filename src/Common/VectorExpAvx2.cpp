@@ -35,6 +35,10 @@ struct Vec {
   NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
   NF_AVX2 static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
   NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+  NF_AVX2 static Reg Div(Reg a, Reg b) { return _mm256_div_pd(a, b); }
+  NF_AVX2 static Reg Neg(Reg a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
+  NF_AVX2 static Reg Less(Reg a, Reg b) { return _mm256_cmp_pd(a, b, _CMP_LT_OS); }
+  NF_AVX2 static Reg Select(Reg mask, Reg a, Reg b) { return _mm256_blendv_pd(b, a, mask); }
   NF_AVX2 static Reg Pow2(Reg t) {
     const __m256i biased = _mm256_add_epi64(_mm256_castpd_si256(t), _mm256_set1_epi64x(ExpParts::kPow2Offset));
     return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_srli_epi64(biased, ExpParts::kTableBits), 52));
@@ -61,8 +65,9 @@ struct Vec {
 
 }  // namespace
 
-__attribute__((target("avx2"))) void ExpValuesAvx2(const double* x, double* y, int n) {
-  avx2_exp::ExpArray(x, y, n);
+__attribute__((target("avx2"))) void ExpFormValuesAvx2(const ExpArrayForm& form, const double* x, double* y,
+                                                       int n) {
+  avx2_exp::ExpFormArray(form, x, y, n);
 }
 
 }  // namespace Netforge

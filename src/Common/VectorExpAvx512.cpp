@@ -28,6 +28,8 @@ namespace avx512_exp {
 // GCC 12's plain shifts and gathers leave their unused source undefined and
 // then warn about it; their masked forms with every lane set do the same work.
 constexpr __mmask8 kAll = 0xFF;
+// AVX-512F has no logical operations on doubles, only on integers.
+constexpr long long kSignBit = static_cast<long long>(0x8000000000000000ULL);
 
 struct Vec {
   using Reg = __m512d;
@@ -38,6 +40,12 @@ struct Vec {
   NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
   NF_AVX512 static Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
   NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
+  NF_AVX512 static Reg Div(Reg a, Reg b) { return _mm512_div_pd(a, b); }
+  NF_AVX512 static Reg Neg(Reg a) {
+    return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(kSignBit)));
+  }
+  NF_AVX512 static __mmask8 Less(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OS); }
+  NF_AVX512 static Reg Select(__mmask8 mask, Reg a, Reg b) { return _mm512_mask_blend_pd(mask, b, a); }
   NF_AVX512 static Reg Pow2(Reg t) {
     const __m512i biased = _mm512_add_epi64(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kPow2Offset));
     return _mm512_castsi512_pd(_mm512_maskz_slli_epi64(kAll, _mm512_maskz_srli_epi64(kAll, biased, ExpParts::kTableBits), 52));
@@ -49,7 +57,7 @@ struct Vec {
     lo = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles + 1, 8);
   }
   NF_AVX512 static unsigned Outside(Reg x) {
-    const __m512i signless = _mm512_set1_epi64(0x7FFFFFFFFFFFFFFF);
+    const __m512i signless = _mm512_set1_epi64(~kSignBit);
     const Reg magnitude = _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(x), signless));
     const __mmask8 ordinary = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMin), _CMP_GE_OQ) &
                               _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMax), _CMP_LE_OQ);
@@ -65,8 +73,9 @@ struct Vec {
 
 }  // namespace
 
-__attribute__((target("avx512f"))) void ExpValuesAvx512(const double* x, double* y, int n) {
-  avx512_exp::ExpArray(x, y, n);
+__attribute__((target("avx512f"))) void ExpFormValuesAvx512(const ExpArrayForm& form, const double* x, double* y,
+                                                            int n) {
+  avx512_exp::ExpFormArray(form, x, y, n);
 }
 
 }  // namespace Netforge

@@ -1,4 +1,5 @@
-// The vector Exp, written once for every vector unit.
+// The vector Exp and the logistic function over it, written once for every
+// vector unit.
 //
 // Each lane computes what ExpDirect in PortableMath.cpp computes, operation
 // for operation and in the same order, from the same constants
@@ -17,7 +18,10 @@
 // they define NF_EXP (the attributes of their functions: the instruction
 // set, always inlined) and a vector type with these static members:
 //   using Reg;  kLanes;  Load(p);  Store(p, reg);  Broadcast(value);
-//   Add(a, b);  Sub(a, b);  Mul(a, b)  (one rounding per lane each);
+//   Add(a, b);  Sub(a, b);  Mul(a, b);  Div(a, b)  (one rounding per lane
+//                   each);  Neg(a)  (the sign bit flipped, as -a);
+//   Less(a, b)      a lane mask (of the unit's mask type) where a < b;
+//   Select(mask, a, b)  a where the mask is set, b elsewhere;
 //   Pow2(t)         2^k per lane, from the bits of t as above;
 //   Power(t, hi, lo)  the table entry j per lane, as hi and lo parts;
 //   Outside(x)      the bit mask (bit i for lane i) of the lanes of x outside
@@ -54,34 +58,86 @@ NF_EXP Vec::Reg ExpOrdinary(Vec::Reg x) {
   return Vec::Mul(y, Vec::Pow2(t));
 }
 
-// out[0 .. kLanes) = Exp(in[0 .. kLanes)); |in| may be |out|.
-NF_EXP void ExpRegister(const double* in, double* out) {
+// The forms of ExpArrayForm (VectorExp.h), lane by lane: Exponent(x) is
+// the argument of the exponential, Output(x, e) the result from x and the
+// exponential e, each with the operations of the scalar formula.
+struct ExpOnly {
+  NF_EXP Vec::Reg Exponent(Vec::Reg x) const { return x; }
+  NF_EXP Vec::Reg Output(Vec::Reg, Vec::Reg e) const { return e; }
+};
+
+// 1 / (1 + e^-(gain x)).
+struct Logistic {
+  Vec::Reg gain;
+  NF_EXP Vec::Reg Exponent(Vec::Reg x) const { return Vec::Neg(Vec::Mul(gain, x)); }
+  NF_EXP Vec::Reg Output(Vec::Reg, Vec::Reg e) const {
+    const Vec::Reg one = Vec::Broadcast(1.0);
+    return Vec::Div(one, Vec::Add(one, e));
+  }
+};
+
+// x < floor ? floorValue : 1 / (1 + e^-x). A floored lane's exponent is
+// 1.0, an ordinary value whose exponential is dropped.
+struct FlooredLogistic {
+  Vec::Reg floor;
+  Vec::Reg floorValue;
+  NF_EXP Vec::Reg Exponent(Vec::Reg x) const {
+    return Vec::Select(Vec::Less(x, floor), Vec::Broadcast(1.0), Vec::Neg(x));
+  }
+  NF_EXP Vec::Reg Output(Vec::Reg x, Vec::Reg e) const {
+    const Vec::Reg one = Vec::Broadcast(1.0);
+    return Vec::Select(Vec::Less(x, floor), floorValue, Vec::Div(one, Vec::Add(one, e)));
+  }
+};
+
+// out[0 .. kLanes) = the form of in[0 .. kLanes); |in| may be |out|. Lanes
+// whose exponent lies outside the ordinary range get their exponential from
+// the scalar Exp.
+template <class Form>
+NF_EXP void FormRegister(const Form& form, const double* in, double* out) {
   const Vec::Reg x = Vec::Load(in);
-  const Vec::Reg y = ExpOrdinary(x);
-  const unsigned outside = Vec::Outside(x);
-  if (outside == 0) {
-    Vec::Store(out, y);
-    return;
+  const Vec::Reg z = form.Exponent(x);
+  Vec::Reg e = ExpOrdinary(z);
+  const unsigned outside = Vec::Outside(z);
+  if (outside != 0) {
+    double zs[Vec::kLanes];
+    double es[Vec::kLanes];
+    Vec::Store(zs, z);
+    Vec::Store(es, e);
+    for (int lane = 0; lane < Vec::kLanes; ++lane) {
+      if ((outside >> lane) & 1u) es[lane] = Netforge::Exp(zs[lane]);
+    }
+    e = Vec::Load(es);
   }
-  double xs[Vec::kLanes];
-  double ys[Vec::kLanes];
-  Vec::Store(xs, x);
-  Vec::Store(ys, y);
-  for (int lane = 0; lane < Vec::kLanes; ++lane) {
-    if ((outside >> lane) & 1u) ys[lane] = Netforge::Exp(xs[lane]);
-  }
-  for (int lane = 0; lane < Vec::kLanes; ++lane) out[lane] = ys[lane];
+  Vec::Store(out, form.Output(x, e));
 }
 
-// y[i] = Exp(x[i]) for i in [0, n); the last values, fewer than a register
-// holds, are padded with 1.0 (an ordinary value) to a full register.
-NF_EXP void ExpArray(const double* x, double* y, int n) {
+// y[i] = the form of x[i] for i in [0, n); the last values, fewer than a
+// register holds, are padded with 1.0 to a full register.
+template <class Form>
+NF_EXP void FormArray(const Form& form, const double* x, double* y, int n) {
   int i = 0;
-  for (; i + Vec::kLanes <= n; i += Vec::kLanes) ExpRegister(x + i, y + i);
+  for (; i + Vec::kLanes <= n; i += Vec::kLanes) FormRegister(form, x + i, y + i);
   if (i == n) return;
   double in[Vec::kLanes];
   double out[Vec::kLanes];
   for (int lane = 0; lane < Vec::kLanes; ++lane) in[lane] = i + lane < n ? x[i + lane] : 1.0;
-  ExpRegister(in, out);
+  FormRegister(form, in, out);
   for (int lane = 0; i + lane < n; ++lane) y[i + lane] = out[lane];
+}
+
+// The kernel entry: y[i] = |form| of x[i].
+NF_EXP void ExpFormArray(const Netforge::ExpArrayForm& form, const double* x, double* y, int n) {
+  using Kind = Netforge::ExpArrayForm::Kind;
+  switch (form.kind) {
+    case Kind::kExp:
+      FormArray(ExpOnly{}, x, y, n);
+      return;
+    case Kind::kLogistic:
+      FormArray(Logistic{Vec::Broadcast(form.gain)}, x, y, n);
+      return;
+    case Kind::kFlooredLogistic:
+      FormArray(FlooredLogistic{Vec::Broadcast(form.floor), Vec::Broadcast(form.floorValue)}, x, y, n);
+      return;
+  }
 }

@@ -1,8 +1,8 @@
 // The sigmoid activation functions' formulas, for one net input and for
 // arrays of them. The array forms give every value exactly the bits of the
-// one-value formula, computing the exponentials several at a time with the
-// vector exp (Common/VectorExp.h): batch recall and training run the array
-// forms over many rows of one neuron, or over the neurons of a layer, and
+// one-value formula, computing several values at a time in the vector unit
+// (the logistic functions of Common/VectorExp.h): batch recall and training
+// run them over many rows of one neuron, or over the neurons of a layer, and
 // must give what the functions of ActFunctions.h give neuron by neuron.
 //
 // Internal to the library (not installed). Pure functions, thread-safe.
