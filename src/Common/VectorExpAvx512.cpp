@@ -48,7 +48,8 @@ struct Vec {
   NF_AVX512 static Reg Select(__mmask8 mask, Reg a, Reg b) { return _mm512_mask_blend_pd(mask, b, a); }
   NF_AVX512 static Reg Pow2(Reg t) {
     const __m512i biased = _mm512_add_epi64(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kPow2Offset));
-    return _mm512_castsi512_pd(_mm512_maskz_slli_epi64(kAll, _mm512_maskz_srli_epi64(kAll, biased, ExpParts::kTableBits), 52));
+    return _mm512_castsi512_pd(
+        _mm512_maskz_slli_epi64(kAll, _mm512_maskz_srli_epi64(kAll, biased, ExpParts::kTableBits), 52));
   }
   NF_AVX512 static void Power(Reg t, Reg& hi, Reg& lo) {
     const __m512i j = _mm512_and_si512(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kTableSize - 1));

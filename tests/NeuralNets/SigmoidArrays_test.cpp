@@ -87,8 +87,8 @@ TEST(SigmoidArrays, ActivateValuesGivesTheFunctionsBitsForEveryLengthAndStart) {
         std::vector<double> buffer(static_cast<std::size_t>(start + n + 1), 7.0);
         std::copy(net.begin(), net.end(), buffer.begin() + start);
         ActivateValues(fn, &neuron, buffer.data() + start, n);
-        ExpectSameBits(net, NeuronByNeuron(fn, neuron.gain, net), Slice(buffer, static_cast<std::size_t>(start), net.size()),
-                       "ActivateValues");
+        ExpectSameBits(net, NeuronByNeuron(fn, neuron.gain, net),
+                       Slice(buffer, static_cast<std::size_t>(start), net.size()), "ActivateValues");
         EXPECT_EQ(buffer.back(), 7.0);
       }
     }
