@@ -42,13 +42,13 @@ NF_EXP Vec::Reg ExpOrdinary(Vec::Reg x) {
   const R lo = Vec::Mul(mf, Vec::Broadcast(kLn2Lo / kTableSize));
   const R r = Vec::Sub(hi, lo);
   const R c = Vec::Sub(Vec::Sub(hi, r), lo);
-  // P(r) by Estrin's scheme: (c0 + c1 r) + (c2 + c3 r) r^2, then + c4 r^4.
-  const std::array<double, 5>& k = kExpCoefficients;
+  // P(r) by Estrin's scheme: (a0 + a1 r) + (a2 + a3 r) r^2, then + a4 r^4.
+  const std::array<double, 5>& a = kExpCoefficients;
   const R r2 = Vec::Mul(r, r);
-  const R low = Vec::Add(Vec::Broadcast(k[0]), Vec::Mul(Vec::Broadcast(k[1]), r));
-  const R high = Vec::Add(Vec::Broadcast(k[2]), Vec::Mul(Vec::Broadcast(k[3]), r));
+  const R low = Vec::Add(Vec::Broadcast(a[0]), Vec::Mul(Vec::Broadcast(a[1]), r));
+  const R high = Vec::Add(Vec::Broadcast(a[2]), Vec::Mul(Vec::Broadcast(a[3]), r));
   const R inner = Vec::Add(low, Vec::Mul(high, r2));
-  const R poly = Vec::Add(inner, Vec::Mul(Vec::Broadcast(k[4]), Vec::Mul(r2, r2)));
+  const R poly = Vec::Add(inner, Vec::Mul(Vec::Broadcast(a[4]), Vec::Mul(r2, r2)));
   // p = r + (r^2 P(r) + c), then 2^(j/64)_hi + (2^(j/64)_lo + 2^(j/64)_hi p).
   const R p = Vec::Add(r, Vec::Add(Vec::Mul(r2, poly), c));
   R powerHi;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <vector>
 
 #include "Common/PortableMath.h"
@@ -61,6 +62,27 @@ TEST(VectorExp, ShortArraysFromEveryStartTouchNothingElse) {
         for (int i = 0; i < start; ++i) ASSERT_EQ(buffer[static_cast<std::size_t>(i)], kGuard);
         for (std::size_t i = static_cast<std::size_t>(start + n); i < buffer.size(); ++i) ASSERT_EQ(buffer[i], kGuard);
       }
+    }
+  }
+}
+
+// The scalar and the vector code round the same operations the same way in
+// every rounding mode, so they agree there too.
+TEST(VectorExp, EveryUnitGivesTheScalarBitsInEveryRoundingMode) {
+  const std::vector<double> all = TestSupport::ExpArguments();
+  const std::vector<double> x(all.begin(), all.begin() + 20000);
+  for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    const std::vector<double> expected = ScalarExp(x);
+    std::vector<std::vector<double>> actual;
+    for (const SimdIsa isa : TestSupport::SupportedIsas()) {
+      actual.emplace_back(x.size());
+      Netforge::ExpValues(isa, x.data(), actual.back().data(), static_cast<int>(x.size()));
+    }
+    std::fesetround(FE_TONEAREST);
+    for (std::size_t k = 0; k < actual.size(); ++k) {
+      SCOPED_TRACE(testing::Message() << IsaName(TestSupport::SupportedIsas()[k]) << ", rounding mode " << mode);
+      ExpectSameBits(x, expected, actual[k], "rounding mode");
     }
   }
 }
