@@ -1,7 +1,7 @@
 // The library's own exp, expm1, tanh and log beside the C library's, one pair
 // per function, on 4096 inputs from the range where networks use them.
 // Throughput (independent calls summed), so latency chains do not dominate.
-// Then exp and the sigmoid over arrays (the vector exp, with each vector
+// Then exp, tanh and the sigmoid over arrays (the vector exp, with each vector
 // unit: argument 0 plain loop, 1 SSE2, 2 AVX2, 3 AVX-512) beside the scalar
 // sigmoid called value by value.
 #include <cmath>
@@ -12,7 +12,7 @@
 #include "Common/PortableMath.h"
 #include "Common/SeededRandom.h"
 #include "Common/VectorExp.h"
-#include "NeuralNets/SigmoidArrays.h"
+#include "NeuralNets/ActivationArrays.h"
 
 namespace {
 
@@ -76,6 +76,11 @@ void BM_Exp_NetforgeArray(benchmark::State& s) {
     Netforge::ExpValues(isa, x, y, n);
   });
 }
+void BM_Tanh_NetforgeArray(benchmark::State& s) {
+  RunArray(s, -5.0, 5.0, [](Netforge::SimdIsa isa, const double* x, double* y, int n) {
+    Netforge::TanhValues(isa, 1.0, x, y, n);
+  });
+}
 void BM_Sigmoid_Scalar(benchmark::State& s) { RunOver<SigmoidOf>(s, -20.0, 20.0); }
 void BM_Sigmoid_Array(benchmark::State& s) {
   RunArray(s, -20.0, 20.0, [](Netforge::SimdIsa isa, const double* x, double* y, int n) {
@@ -85,6 +90,7 @@ void BM_Sigmoid_Array(benchmark::State& s) {
 
 BENCHMARK(BM_Exp_Netforge);
 BENCHMARK(BM_Exp_NetforgeArray)->DenseRange(0, 3);
+BENCHMARK(BM_Tanh_NetforgeArray)->DenseRange(0, 3);
 BENCHMARK(BM_Sigmoid_Scalar);
 BENCHMARK(BM_Sigmoid_Array)->DenseRange(0, 3);
 BENCHMARK(BM_Exp_Std);

@@ -116,6 +116,13 @@ inline const double* const kExp2TableDoubles = &kExp2Table[0].hi;
 inline constexpr double kVectorMin = 0x1p-54;
 inline constexpr double kVectorMax = 707.0;
 
+// Tanh's own cases: below kTanhLinearBelow tanh x rounds to x, from
+// kTanhSaturatedFrom on to +-1 (1 - tanh 22 < 2^-62). The vector form
+// computes the magnitudes in between, up to the double below 22.
+inline constexpr double kTanhLinearBelow = 0x1p-28;
+inline constexpr double kTanhSaturatedFrom = 22.0;
+inline constexpr double kTanhVectorMax = 0x1.5ffffffffffffp+4;
+
 // t = x * 64/ln2 + kRoundShifter holds m in its bits: bits(t) =
 // bits(kRoundShifter) + m. Adding this offset gives 64 (k + 1023) + j, which
 // shifted right by 6 and left by 52 is the bit pattern of 2^k (for k >= -1022).

@@ -154,8 +154,8 @@ double Expm1(double x) {
 double Tanh(double x) {
   if (x != x) return x + x;
   const double a = x < 0 ? -x : x;
-  if (a < 0x1p-28) return x;                  // tanh x = x (1 - x^2/3 ...), rounds to x
-  if (a >= 22.0) return x < 0 ? -1.0 : 1.0;   // 1 - tanh 22 < 2^-62
+  if (a < kTanhLinearBelow) return x;  // tanh x = x (1 - x^2/3 ...), rounds to x
+  if (a >= kTanhSaturatedFrom) return x < 0 ? -1.0 : 1.0;
   // tanh a = (e^2a - 1) / (e^2a + 1), with numerator and denominator as
   // double-doubles and the quotient corrected once by its exact remainder.
   const ExpAroundOne e = ExpPlusMinusOne(2.0 * a);

@@ -54,11 +54,13 @@ struct Vec {
     hi = _mm_set_pd(second.hi, first.hi);
     lo = _mm_set_pd(second.lo, first.lo);
   }
-  static unsigned Outside(Reg x) {
-    const Reg magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
-    const Reg ordinary = _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(ExpParts::kVectorMin)),
-                                    _mm_cmple_pd(magnitude, _mm_set1_pd(ExpParts::kVectorMax)));
-    return static_cast<unsigned>(_mm_movemask_pd(ordinary)) ^ 0x3u;
+  static Reg Abs(Reg a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
+  static Reg Equal(Reg a, Reg b) { return _mm_cmpeq_pd(a, b); }
+  static unsigned Outside(Reg x, double lowest, double highest) {
+    const Reg magnitude = Abs(x);
+    const Reg inside =
+        _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(lowest)), _mm_cmple_pd(magnitude, _mm_set1_pd(highest)));
+    return static_cast<unsigned>(_mm_movemask_pd(inside)) ^ 0x3u;
   }
 };
 
@@ -91,6 +93,8 @@ double FormOf(const ExpArrayForm& form, double x) {
       return 1.0 / (1.0 + Exp(-(form.gain * x)));
     case ExpArrayForm::Kind::kFlooredLogistic:
       return x < form.floor ? form.floorValue : 1.0 / (1.0 + Exp(-x));
+    case ExpArrayForm::Kind::kScaledTanh:
+      return Tanh(form.gain * x);
   }
   return x;
 }
@@ -130,6 +134,10 @@ void LogisticValues(SimdIsa isa, double gain, const double* x, double* y, int n)
 
 void FlooredLogisticValues(SimdIsa isa, double floor, double floorValue, const double* x, double* y, int n) {
   ExpFormValues(isa, {ExpArrayForm::Kind::kFlooredLogistic, 0.0, floor, floorValue}, x, y, n);
+}
+
+void TanhValues(SimdIsa isa, double gain, const double* x, double* y, int n) {
+  ExpFormValues(isa, {ExpArrayForm::Kind::kScaledTanh, gain, 0.0, 0.0}, x, y, n);
 }
 
 }  // namespace Netforge

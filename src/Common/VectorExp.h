@@ -1,15 +1,17 @@
 // Exp over arrays: several values at once in the processor's vector unit,
-// each with exactly the bits that Netforge::Exp gives it; and the logistic
-// function 1 / (1 + e^-x) over arrays, which spends most of its time in the
-// exponential, computed in the same registers.
+// each with exactly the bits that Netforge::Exp gives it; and over arrays
+// the two functions that spend most of their time in the exponential: the
+// logistic function 1 / (1 + e^-x), computed in the same registers, and
+// Tanh, with its double-double steps lane by lane as well.
 //
 // Every lane runs Exp's own operations in Exp's order (the reduction with
 // the round shifter, the polynomial by Estrin's scheme, the table of 2^(j/64)
 // as double-doubles and the scaling by 2^k built from its bits), each + - *
 // / rounded once as in the scalar code, so the bits match lane by lane. The
-// vector path covers exponents in the ordinary range 2^-54 <= |x| <= 707,
-// without a branch; a lane outside it (0, tiny, huge, infinite or NaN) gets
-// its exponential from the scalar Exp, which knows the special cases.
+// vector path covers exponents in the ordinary range 2^-54 <= |x| <= 707
+// (for Tanh 2^-28 <= |x| < 22), without a branch; a lane outside it (0,
+// tiny, huge, infinite or NaN) is computed by the scalar function, which
+// knows the special cases.
 //
 // Internal to the library (not installed). Pure functions, thread-safe.
 #ifndef NETFORGE_COMMON_VECTOREXP_H
@@ -35,11 +37,16 @@ void LogisticValues(SimdIsa isa, double gain, const double* x, double* y, int n)
 // as written (the exponential of a floored value is not used).
 void FlooredLogisticValues(SimdIsa isa, double floor, double floorValue, const double* x, double* y, int n);
 
+// y[i] = Tanh(gain * x[i]), bit for bit as written. With gain 1.0 this is
+// Tanh(x[i]) itself: 1.0 * x is x, but for a signalling NaN, which Tanh
+// turns into the same quiet NaN either way.
+void TanhValues(SimdIsa isa, double gain, const double* x, double* y, int n);
+
 // What the kernels of each unit compute; the functions above in one form.
 struct ExpArrayForm {
-  enum class Kind { kExp, kLogistic, kFlooredLogistic };
+  enum class Kind { kExp, kLogistic, kFlooredLogistic, kScaledTanh };
   Kind kind;
-  double gain;        // kLogistic only
+  double gain;        // kLogistic and kScaledTanh only
   double floor;       // kFlooredLogistic only
   double floorValue;  // kFlooredLogistic only
 };

@@ -49,11 +49,13 @@ struct Vec {
     hi = _mm256_i64gather_pd(ExpParts::kExp2TableDoubles, index, 8);
     lo = _mm256_i64gather_pd(ExpParts::kExp2TableDoubles + 1, index, 8);
   }
-  NF_AVX2 static unsigned Outside(Reg x) {
-    const Reg magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
-    const Reg ordinary = _mm256_and_pd(_mm256_cmp_pd(magnitude, _mm256_set1_pd(ExpParts::kVectorMin), _CMP_GE_OQ),
-                                       _mm256_cmp_pd(magnitude, _mm256_set1_pd(ExpParts::kVectorMax), _CMP_LE_OQ));
-    return static_cast<unsigned>(_mm256_movemask_pd(ordinary)) ^ 0xFu;
+  NF_AVX2 static Reg Abs(Reg a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
+  NF_AVX2 static Reg Equal(Reg a, Reg b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+  NF_AVX2 static unsigned Outside(Reg x, double lowest, double highest) {
+    const Reg magnitude = Abs(x);
+    const Reg inside = _mm256_and_pd(_mm256_cmp_pd(magnitude, _mm256_set1_pd(lowest), _CMP_GE_OQ),
+                                     _mm256_cmp_pd(magnitude, _mm256_set1_pd(highest), _CMP_LE_OQ));
+    return static_cast<unsigned>(_mm256_movemask_pd(inside)) ^ 0xFu;
   }
 };
 

@@ -57,12 +57,15 @@ struct Vec {
     hi = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles, 8);
     lo = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles + 1, 8);
   }
-  NF_AVX512 static unsigned Outside(Reg x) {
-    const __m512i signless = _mm512_set1_epi64(~kSignBit);
-    const Reg magnitude = _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(x), signless));
-    const __mmask8 ordinary = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMin), _CMP_GE_OQ) &
-                              _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(ExpParts::kVectorMax), _CMP_LE_OQ);
-    return static_cast<unsigned>(ordinary ^ kAll);
+  NF_AVX512 static Reg Abs(Reg a) {
+    return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(~kSignBit)));
+  }
+  NF_AVX512 static __mmask8 Equal(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+  NF_AVX512 static unsigned Outside(Reg x, double lowest, double highest) {
+    const Reg magnitude = Abs(x);
+    const __mmask8 inside = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(lowest), _CMP_GE_OQ) &
+                            _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(highest), _CMP_LE_OQ);
+    return static_cast<unsigned>(inside ^ kAll);
   }
 };
 

@@ -6,7 +6,7 @@
 #include "Common/Assert.h"
 #include "Common/PortableMath.h"
 #include "Common/StrCase.h"
-#include "NeuralNets/SigmoidArrays.h"
+#include "NeuralNets/ActivationArrays.h"
 #include "NeuralNets/TBasicNeuron.h"
 
 namespace {
@@ -21,7 +21,7 @@ const TGainNeuron* AsGainNeuron(const TBasicNeuron* neuron) {
 
 // The built-in functions' formulas, shared by the functions and by
 // ActivateValues, so that both give the same bits (the sigmoids' are in
-// SigmoidArrays.h, beside their array forms).
+// ActivationArrays.h, beside their array forms, as are tanh's).
 double SaturatedLinearOf(double net) {
   if (net >= 1.0) return 1.0;
   if (net <= 0.0) return 0.0;
@@ -91,15 +91,14 @@ void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n)
   } else if (fn == SigmoidFunction) {
     SigmoidValues(values, values, n);
   } else if (fn == TanhFunction) {
-    ApplyInPlace(values, n, [](double net) { return Netforge::Tanh(net); });
+    TanhValues(values, values, n);
   } else if (fn == LinearGainFunction) {
     const double gain = AsGainNeuron(neuron)->gain;
     ApplyInPlace(values, n, [gain](double net) { return gain * net; });
   } else if (fn == SigmoidGainFunction) {
     SigmoidGainValues(AsGainNeuron(neuron)->gain, values, values, n);
   } else if (fn == TanhGainFunction) {
-    const double gain = AsGainNeuron(neuron)->gain;
-    ApplyInPlace(values, n, [gain](double net) { return Netforge::Tanh(gain * net); });
+    TanhGainValues(AsGainNeuron(neuron)->gain, values, values, n);
   } else {
     for (int i = 0; i < n; ++i) {
       fn(neuron, values[i]);

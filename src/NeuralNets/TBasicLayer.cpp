@@ -4,7 +4,7 @@
 
 #include "Common/Assert.h"
 #include "Common/Console.h"
-#include "NeuralNets/SigmoidArrays.h"
+#include "NeuralNets/ActivationArrays.h"
 #include "NeuralNets/TBasicConnections.h"
 #include "NeuralNets/TBasicNetwork.h"
 
@@ -64,14 +64,17 @@ bool OutputsAttached(const TBasicLayer& layer, const std::vector<Neuron>& nodes)
   return true;
 }
 
-// With the plain sigmoid common to the layer, which reads nothing of the
-// neuron but its output pointer, the whole layer runs through the array
-// form, with the bits that SigmoidFunction gives neuron by neuron.
+// With the plain sigmoid or tanh common to the layer, which read nothing of
+// the neuron but its output pointer, the whole layer runs through the array
+// form, with the bits that the function gives neuron by neuron.
 template <class Neuron>
 void ActivateNodes(TBasicLayer& layer, std::vector<Neuron>& nodes, const double* net) {
   const ActFunction commonFn = layer.commonFn;
+  const int n = static_cast<int>(nodes.size());
   if (commonFn == SigmoidFunction && OutputsAttached(layer, nodes)) {
-    SigmoidValues(net, layer.outputs.data(), static_cast<int>(nodes.size()));
+    SigmoidValues(net, layer.outputs.data(), n);
+  } else if (commonFn == TanhFunction && OutputsAttached(layer, nodes)) {
+    TanhValues(net, layer.outputs.data(), n);
   } else if (commonFn != nullptr) {
     for (std::size_t i = 0; i < nodes.size(); ++i) commonFn(&nodes[i], net[i]);
   } else {

@@ -1,4 +1,4 @@
-// The vector exp against the scalar Exp, bit for bit, with every vector
+// The vector exp (and tanh) against the scalar Exp (and Tanh), bit for bit, with every vector
 // unit this machine has forced in turn: a million arguments with every
 // special value and the edges of the vector path, in place and into another
 // array, from unaligned starts, and every short length with every start, so
@@ -62,6 +62,22 @@ TEST(VectorExp, ShortArraysFromEveryStartTouchNothingElse) {
         for (int i = 0; i < start; ++i) ASSERT_EQ(buffer[static_cast<std::size_t>(i)], kGuard);
         for (std::size_t i = static_cast<std::size_t>(start + n); i < buffer.size(); ++i) ASSERT_EQ(buffer[i], kGuard);
       }
+    }
+  }
+}
+
+// Tanh lane by lane with its double-double steps, plain and scaled by a gain.
+TEST(VectorExp, TanhOfEveryUnitGivesTheScalarBits) {
+  const std::vector<double> all = TestSupport::ExpArguments();
+  for (const double gain : {1.0, 0.5, -3.0}) {
+    const std::vector<double> x = gain == 1.0 ? all : std::vector<double>(all.begin(), all.begin() + 100000);
+    std::vector<double> expected(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) expected[i] = Netforge::Tanh(gain * x[i]);
+    for (const SimdIsa isa : TestSupport::SupportedIsas()) {
+      SCOPED_TRACE(testing::Message() << IsaName(isa) << ", gain " << gain);
+      std::vector<double> y = x;
+      Netforge::TanhValues(isa, gain, y.data(), y.data(), static_cast<int>(y.size()));
+      ExpectSameBits(x, expected, y, "tanh");
     }
   }
 }

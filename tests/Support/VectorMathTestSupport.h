@@ -1,14 +1,15 @@
-// For the tests that hold the vector exp and the array sigmoid to their
-// scalar functions bit for bit (tests/Common/VectorExp_test.cpp,
-// tests/NeuralNets/SigmoidArrays_test.cpp): the vector units to try, the
+// For the tests that hold the vector exp, tanh and the array sigmoids to
+// their scalar functions bit for bit (tests/Common/VectorExp_test.cpp,
+// tests/NeuralNets/ActivationArrays_test.cpp): the vector units to try, the
 // arguments and the bit comparison.
 //
-// The arguments are about a million values: every special value, the edges of the vector
-// path's ordinary range (2^-54 and 707) and of the scalar exp's own cases
-// (overflow, underflow, the exponents where its scaling takes other paths)
-// with their neighbours, the points where the reduction rounds to the other
-// table entry, results that are subnormal, and random values over the
-// whole range, in random order so that every kind meets every lane.
+// The arguments are about a million values: every special value, the edges
+// of the vector path's ordinary range (2^-54 and 707, for tanh 2^-28 and
+// 22) and of the scalar exp's own cases (overflow, underflow, the exponents
+// where its scaling takes other paths) with their neighbours, the points
+// where the reduction rounds to the other table entry, results that are
+// subnormal, and random values over the whole range, in random order so
+// that every kind meets every lane.
 #ifndef NETFORGE_TESTS_SUPPORT_VECTORMATHTESTSUPPORT_H
 #define NETFORGE_TESTS_SUPPORT_VECTORMATHTESTSUPPORT_H
 
@@ -62,11 +63,14 @@ inline std::vector<double> ExpArguments() {
                                 std::numeric_limits<double>::min(),
                                 std::numeric_limits<double>::max()};
   // Edges and their neighbours, a few ulps either side.
-  std::vector<double> edges = {0x1p-54, 0x1p-53, 707.0, 0x1.62e42fefa39efp+9, 0x1.74910d52d3051p+9,
-                               500.0,   1.0,     0.5,   40.0,                 22.0};
+  std::vector<double> edges = {0x1p-54, 0x1p-53, 0x1p-28, 707.0, 0x1.62e42fefa39efp+9, 0x1.74910d52d3051p+9,
+                               500.0,   1.0,     0.5,     40.0,  22.0};
   for (int k = -1076; k <= -1018; ++k) edges.push_back(k * kLn2);  // subnormal results, Scale's paths
   for (int k = 1018; k <= 1025; ++k) edges.push_back(k * kLn2);
-  for (int m = -64; m <= 64; ++m) edges.push_back((m + 0.5) * kLn2 / 64);  // the round shifter's ties
+  for (int m = -64; m <= 64; ++m) {
+    edges.push_back((m + 0.5) * kLn2 / 64);   // the round shifter's ties
+    edges.push_back((m + 0.5) * kLn2 / 128);  // the same for tanh, which reduces 2|x|
+  }
   for (double edge : edges) {
     double below = edge;
     double above = edge;

@@ -1,11 +1,11 @@
-// The sigmoids over arrays against the activation functions neuron by
-// neuron, bit for bit, with every vector unit this machine has forced in
+// The sigmoids and tanh over arrays against the activation functions neuron
+// by neuron, bit for bit, with every vector unit this machine has forced in
 // turn; then the two places that use them, ActivateValues and a layer's
 // Activate, against the same functions. The net inputs are the vector exp
 // tests' million arguments (every special value, the edges of the vector
 // path, the -500 edge of the pinned output, subnormal exponentials), array
-// lengths around the chunk size and the register widths, unaligned starts.
-#include "NeuralNets/SigmoidArrays.h"
+// lengths around the register widths, unaligned starts.
+#include "NeuralNets/ActivationArrays.h"
 
 #include <gtest/gtest.h>
 
@@ -42,33 +42,51 @@ std::vector<double> Slice(const std::vector<double>& values, std::size_t first, 
                              values.begin() + static_cast<std::ptrdiff_t>(first + count));
 }
 
-TEST(SigmoidArrays, EveryUnitGivesTheSigmoidFunctionsBits) {
+struct PlainCase {
+  const char* name;
+  ActFunction fn;
+  void (*values)(SimdIsa, const double*, double*, int);
+};
+
+struct GainCase {
+  const char* name;
+  ActFunction fn;
+  void (*values)(SimdIsa, double, const double*, double*, int);
+};
+
+TEST(ActivationArrays, EveryUnitGivesTheFunctionsBits) {
   const std::vector<double> net = TestSupport::ExpArguments();
-  const std::vector<double> expected = NeuronByNeuron(SigmoidFunction, 1.0, net);
-  for (const SimdIsa isa : TestSupport::SupportedIsas()) {
-    SCOPED_TRACE(IsaName(isa));
-    std::vector<double> out(net.size() + 1);  // one double past a register boundary
-    SigmoidValues(isa, net.data(), out.data() + 1, static_cast<int>(net.size()));
-    ExpectSameBits(net, expected, Slice(out, 1, net.size()), "sigmoid");
+  for (const PlainCase& c : {PlainCase{"sigmoid", SigmoidFunction, SigmoidValues},
+                             PlainCase{"tanh", TanhFunction, TanhValues}}) {
+    const std::vector<double> expected = NeuronByNeuron(c.fn, 1.0, net);
+    for (const SimdIsa isa : TestSupport::SupportedIsas()) {
+      SCOPED_TRACE(IsaName(isa));
+      std::vector<double> out(net.size() + 1);  // one double past a register boundary
+      c.values(isa, net.data(), out.data() + 1, static_cast<int>(net.size()));
+      ExpectSameBits(net, expected, Slice(out, 1, net.size()), c.name);
+    }
   }
 }
 
-TEST(SigmoidArrays, EveryUnitGivesTheSigmoidGainFunctionsBits) {
+TEST(ActivationArrays, EveryUnitGivesTheGainFunctionsBits) {
   const std::vector<double> all = TestSupport::ExpArguments();
   const std::vector<double> net = Slice(all, 0, 100000);
-  for (const double gain : {1.0, 0.5, -2.0, 1e-3, 3.7, 0.0}) {
-    const std::vector<double> expected = NeuronByNeuron(SigmoidGainFunction, gain, net);
-    for (const SimdIsa isa : TestSupport::SupportedIsas()) {
-      SCOPED_TRACE(testing::Message() << IsaName(isa) << ", gain " << gain);
-      std::vector<double> out = net;
-      SigmoidGainValues(isa, gain, out.data(), out.data(), static_cast<int>(out.size()));
-      ExpectSameBits(net, expected, out, "sigmoid-gain in place");
+  for (const GainCase& c : {GainCase{"sigmoid-gain", SigmoidGainFunction, SigmoidGainValues},
+                            GainCase{"tanh-gain", TanhGainFunction, TanhGainValues}}) {
+    for (const double gain : {1.0, 0.5, -2.0, 1e-3, 3.7, 0.0}) {
+      const std::vector<double> expected = NeuronByNeuron(c.fn, gain, net);
+      for (const SimdIsa isa : TestSupport::SupportedIsas()) {
+        SCOPED_TRACE(testing::Message() << IsaName(isa) << ", gain " << gain);
+        std::vector<double> out = net;
+        c.values(isa, gain, out.data(), out.data(), static_cast<int>(out.size()));
+        ExpectSameBits(net, expected, out, c.name);
+      }
     }
   }
 }
 
 // ActivateValues as batch recall and training call it: in place, any length.
-TEST(SigmoidArrays, ActivateValuesGivesTheFunctionsBitsForEveryLengthAndStart) {
+TEST(ActivationArrays, ActivateValuesGivesTheFunctionsBitsForEveryLengthAndStart) {
   const std::vector<double> all = TestSupport::ExpArguments();
   TGainNeuron neuron;
   neuron.gain = 0.75;
@@ -78,7 +96,7 @@ TEST(SigmoidArrays, ActivateValuesGivesTheFunctionsBitsForEveryLengthAndStart) {
   std::vector<int> lengths;
   for (int n = 0; n <= 20; ++n) lengths.push_back(n);
   for (int n : {255, 256, 257, 511, 513, 1000}) lengths.push_back(n);
-  for (const ActFunction fn : {SigmoidFunction, SigmoidGainFunction}) {
+  for (const ActFunction fn : {SigmoidFunction, SigmoidGainFunction, TanhFunction, TanhGainFunction}) {
     for (const int n : lengths) {
       for (int start = 0; start < 8; ++start) {
         SCOPED_TRACE(testing::Message() << n << " values from " << start);
@@ -95,10 +113,10 @@ TEST(SigmoidArrays, ActivateValuesGivesTheFunctionsBitsForEveryLengthAndStart) {
   }
 }
 
-// A layer's Activate: the array form for a plain sigmoid layer (simple or
-// gain), neuron by neuron otherwise, with the same outputs either way, in
+// A layer's Activate: the array form for a plain sigmoid or tanh layer
+// (simple or gain), neuron by neuron otherwise, with the same outputs either way, in
 // place and from another array.
-TEST(SigmoidArrays, LayerActivateGivesEachNeuronsFunctionsBits) {
+TEST(ActivationArrays, LayerActivateGivesEachNeuronsFunctionsBits) {
   const std::vector<double> all = TestSupport::ExpArguments();
   TBasicNetwork network(2);
   auto* simple = new TSimpleLayer(&network, 0, 301);
@@ -130,6 +148,10 @@ TEST(SigmoidArrays, LayerActivateGivesEachNeuronsFunctionsBits) {
   gain->SetActivationFunction(SigmoidGainFunction);
   gain->nodes[7].gain = -0.25;
   check(*gain, "gain layer, sigmoid-gain with its own gains");
+  simple->SetActivationFunction(TanhFunction);
+  check(*simple, "simple layer, tanh");
+  gain->SetActivationFunction(TanhFunction);
+  check(*gain, "gain layer, tanh");
   simple->SetActivationFunction(SigmoidFunction);
   simple->nodes[3].actFn = TanhFunction;
   simple->commonFn = nullptr;
@@ -138,7 +160,7 @@ TEST(SigmoidArrays, LayerActivateGivesEachNeuronsFunctionsBits) {
 
 // A neuron whose output pointer was moved off the layer's array still gets
 // its output where the pointer says, as the neuron-by-neuron loop gives it.
-TEST(SigmoidArrays, LayerActivateHonoursMovedOutputPointers) {
+TEST(ActivationArrays, LayerActivateHonoursMovedOutputPointers) {
   TBasicNetwork network(1);
   auto* layer = new TSimpleLayer(&network, 0, 5);
   network.SetLayer(0, layer);
