@@ -1,5 +1,5 @@
-// The vector Exp and the logistic function over it, written once for every
-// vector unit.
+// The vector Exp, and the logistic function and Tanh over it, written once
+// for every vector unit.
 //
 // Each lane computes what ExpDirect in PortableMath.cpp computes, operation
 // for operation and in the same order, from the same constants
@@ -12,7 +12,8 @@
 // integers, so bits(t) = bits(1.5 * 2^52) + m and m's low six bits are j.
 // In the ordinary range 2^-54 <= |x| <= 707, k lies in [-1020, 1019] and
 // the scalar Scale multiplies by 2^k built from bits, as the lanes do; every
-// other lane is recomputed by the scalar Exp.
+// other lane is recomputed by the scalar Exp. Tanh (TanhOrdinary) follows
+// Tanh and ExpPlusMinusOne in PortableMath.cpp the same way.
 //
 // Included only by the kernel files, inside a namespace of their own, after
 // they define NF_EXP (the attributes of their functions: the instruction
@@ -153,16 +154,16 @@ NF_EXP R TanhOrdinary(R x) {
 // the argument of the exponential, Output(x, e) the result from x and the
 // exponential e, each with the operations of the scalar formula.
 struct ExpOnly {
-  NF_EXP Vec::Reg Exponent(Vec::Reg x) const { return x; }
-  NF_EXP Vec::Reg Output(Vec::Reg, Vec::Reg e) const { return e; }
+  NF_EXP R Exponent(R x) const { return x; }
+  NF_EXP R Output(R, R e) const { return e; }
 };
 
 // 1 / (1 + e^-(gain x)).
 struct Logistic {
-  Vec::Reg gain;
-  NF_EXP Vec::Reg Exponent(Vec::Reg x) const { return Vec::Neg(Vec::Mul(gain, x)); }
-  NF_EXP Vec::Reg Output(Vec::Reg, Vec::Reg e) const {
-    const Vec::Reg one = Vec::Broadcast(1.0);
+  R gain;
+  NF_EXP R Exponent(R x) const { return Vec::Neg(Vec::Mul(gain, x)); }
+  NF_EXP R Output(R, R e) const {
+    const R one = Vec::Broadcast(1.0);
     return Vec::Div(one, Vec::Add(one, e));
   }
 };
@@ -170,13 +171,13 @@ struct Logistic {
 // x < floor ? floorValue : 1 / (1 + e^-x). A floored lane's exponent is
 // 1.0, an ordinary value whose exponential is dropped.
 struct FlooredLogistic {
-  Vec::Reg floor;
-  Vec::Reg floorValue;
-  NF_EXP Vec::Reg Exponent(Vec::Reg x) const {
+  R floor;
+  R floorValue;
+  NF_EXP R Exponent(R x) const {
     return Vec::Select(Vec::Less(x, floor), Vec::Broadcast(1.0), Vec::Neg(x));
   }
-  NF_EXP Vec::Reg Output(Vec::Reg x, Vec::Reg e) const {
-    const Vec::Reg one = Vec::Broadcast(1.0);
+  NF_EXP R Output(R x, R e) const {
+    const R one = Vec::Broadcast(1.0);
     return Vec::Select(Vec::Less(x, floor), floorValue, Vec::Div(one, Vec::Add(one, e)));
   }
 };
@@ -186,9 +187,9 @@ struct FlooredLogistic {
 // the scalar Exp.
 template <class Form>
 NF_EXP void FormRegister(const Form& form, const double* in, double* out) {
-  const Vec::Reg x = Vec::Load(in);
-  const Vec::Reg z = form.Exponent(x);
-  Vec::Reg e = ExpOrdinary(z);
+  const R x = Vec::Load(in);
+  const R z = form.Exponent(x);
+  R e = ExpOrdinary(z);
   const unsigned outside = Vec::Outside(z, Netforge::ExpParts::kVectorMin, Netforge::ExpParts::kVectorMax);
   if (outside != 0) {
     double zs[Vec::kLanes];
