@@ -31,8 +31,9 @@
 // TErrorCrossEntropyObj accumulates, with dE/dnet = y - t (times the gain
 // for "sigmoid-gain") at the outputs.
 //
-// Forward pass: the same calls as TBasicNetwork::Recall (each block's
-// AccumulateNetInput into a zeroed net-input vector, then the layer's
+// Forward pass: the sums of TBasicNetwork::Recall (each block's
+// AccumulateNetInput into a zeroed net-input vector, or the same kernel
+// without flag tests where every connection exists, then the layer's
 // Activate), so outputs are bit for bit those of Recall, without Recall's
 // warnings; the net inputs are kept for the derivatives.
 //
