@@ -46,7 +46,7 @@ void AccumulateGradient(const TBlockView& block, const double* deltaTo, const do
 
 // The momentum step of one pattern, for connections that exist and are
 // trainable, each cell by itself (i = t * nFrom + f):
-//   g = deltaTo[t] * yFrom[f] + 0.0    (what AccumulateGradient leaves in a zeroed cell)
+//   g = deltaTo[t] * yFrom[f] + 0.0   (AccumulateGradient's value in a zeroed cell)
 //   UpdateCells::Descend(g, rate, momentum, velocity[i], w[t][f])
 // Other cells keep their weight and their velocity.
 void Descend(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,

@@ -142,13 +142,12 @@ class TNetworkGradient {
   const double* AddPatternGradient(const double* input, const double* target, double* gradient);
 
   // Gradient descent on one pattern in one pass, without a gradient array:
-  // the forward pass of |input|, then every trainable parameter p moves by
-  // its momentum step on its gradient g against |target|
-  // (UpdateCells::Descend), with its
-  // velocity at its gradient index in |velocity| (Layout().size values).
-  // The bits are those of AddPatternGradient into a zeroed gradient followed
-  // by that step on every parameter. Returns the outputs as Forward does
-  // (those of the weights before the step).
+  // the forward pass of |input|, then every trainable parameter takes its
+  // momentum step (UpdateCells::Descend) on its gradient against |target|,
+  // with its velocity at its gradient index in |velocity| (Layout().size
+  // values). The bits are those of AddPatternGradient into a zeroed gradient
+  // followed by that step on every parameter. Returns the outputs as Forward
+  // does (those of the weights before the step).
   const double* DescendPattern(const double* input, const double* target, double rate, double momentum,
                                double* velocity);
 
