@@ -1,5 +1,6 @@
 #include "Training/BackwardKernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

@@ -71,7 +71,8 @@ void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* del
 
 // The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
 // Each handles the sources [0, returned value) of every row, a multiple of
-// its register width; the caller does the rest with the plain loop.
+// its register width (DescendAvx2: every source); the caller does the rest
+// with the plain loop.
 int PropagateErrorAvx2(const TBlockView& block, const double* deltaTo, double* errFrom);
 int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
 int DescendAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
