@@ -10,9 +10,10 @@
 //
 // A tile of T targets times V registers of rows keeps T * V sums in
 // registers; per source it loads V registers of values and T weights, each
-// of which serves V * kLanes rows. The group's values are first copied into
-// panels of kLanes rows, so that the values come in one sequential stream
-// per register, as the weights of each row do. A missing
+// of which serves V * kLanes rows. The values are read where they lie, one
+// source |stride| values after the other: a step reads whole cache lines
+// (V * kLanes rows of one source), and copying them into a stream of their
+// own per call cost more than it saved. A missing
 // connection's product is replaced by +0.0 before it is added, which leaves
 // each sum as it was (the argument is at the top of NetInputKernels.cpp);
 // stretches of sources in which every connection of the tile exists skip the
@@ -21,7 +22,9 @@
 // Included only by the kernel files, inside a namespace of their own, after
 // they define NF_BATCH (the attributes of their functions: the instruction
 // set, always inlined) and a vector type with these static members:
-//   using Reg;  kLanes;  kTargets (targets per tile);  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
+//   using Reg;  kLanes;  kPanels (registers of rows per tile, V);
+//   kMaxPanels (the most a narrower tile takes);  kTargets (targets per
+//   tile, T);  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
 //   Add(a, b);  Mul(a, b);  And(a, b);  Mask(flagByte) (all ones where the
 //   byte holds FMaskExists, all zeros elsewhere).
 // The header has no include guard on purpose: each kernel file compiles it
@@ -45,14 +48,28 @@ inline bool BatchStretchComplete(const unsigned char* const* flagRows, int f) {
   return (all & kExistsBits) == kExistsBits;
 }
 
-// Source f for every sum of the tile. |x| points at the tile's first panel:
-// kLanes rows side by side per source, sources one after another, the next
-// panel |panel| values further on (see BatchRows).
+// Whether every connection of the T rows from all nFrom sources exists.
+template <int T>
+inline bool BatchTargetsComplete(const unsigned char* const* flagRows, int nFrom) {
+  int f = 0;
+  for (; f + kBatchStretch <= nFrom; f += kBatchStretch) {
+    if (!BatchStretchComplete<T>(flagRows, f)) return false;
+  }
+  for (; f < nFrom; ++f) {
+    for (int t = 0; t < T; ++t) {
+      if (!(flagRows[t][f] & FMaskExists)) return false;
+    }
+  }
+  return true;
+}
+
+// Source f for every sum of the tile. |x| points at the tile's first row
+// of source 0; source f lies f * |stride| values further on.
 template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w, const unsigned char* const* m,
-                        const double* x, std::size_t panel, int f) {
+                        const double* x, std::size_t stride, int f) {
   typename Vec::Reg xs[V];
-  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * panel + static_cast<std::size_t>(f) * Vec::kLanes);
+  for (int v = 0; v < V; ++v) xs[v] = Vec::Load(x + v * Vec::kLanes + static_cast<std::size_t>(f) * stride);
   for (int t = 0; t < T; ++t) {
     const typename Vec::Reg weight = Vec::Broadcast(w[t][f]);
     for (int v = 0; v < V; ++v) {
@@ -63,12 +80,11 @@ NF_BATCH void BatchStep(typename Vec::Reg (&sums)[T][V], const double* const* w,
   }
 }
 
-// Targets [0, T) of the weight rows |w| (flag rows |m|) for the V panels at
-// |x|, whose net inputs start at |net|.
+// Targets [0, T) of the weight rows |w| (flag rows |m|) for the V registers
+// of rows at |x|, whose net inputs start at |net|.
 template <class Vec, int T, int V, bool Masked>
 NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, const double* x, int nFrom, int stride,
                         double* net) {
-  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
   const std::size_t step = static_cast<std::size_t>(stride);
   typename Vec::Reg sums[T][V];
   for (int t = 0; t < T; ++t) {
@@ -78,13 +94,13 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
   if constexpr (Masked) {
     for (; f + kBatchStretch <= nFrom; f += kBatchStretch) {
       if (BatchStretchComplete<T>(m, f)) {
-        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, false>(sums, w, m, x, panel, k);
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, false>(sums, w, m, x, step, k);
       } else {
-        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, true>(sums, w, m, x, panel, k);
+        for (int k = f; k < f + kBatchStretch; ++k) BatchStep<Vec, T, V, true>(sums, w, m, x, step, k);
       }
     }
   }
-  for (; f < nFrom; ++f) BatchStep<Vec, T, V, Masked>(sums, w, m, x, panel, f);
+  for (; f < nFrom; ++f) BatchStep<Vec, T, V, Masked>(sums, w, m, x, step, f);
   // net += sum, lane by lane, as the plain loop ends.
   for (int t = 0; t < T; ++t) {
     for (int v = 0; v < V; ++v) {
@@ -94,17 +110,33 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
   }
 }
 
-// Targets [0, T) for every panel: tiles of two panels, then one; |batch| a
-// multiple of kLanes.
+// Registers of rows in a tile of T targets: kPanels for a full tile, more
+// for a narrower one (up to kMaxPanels), so that it keeps about as many sums
+// in flight.
+template <class Vec, int T>
+constexpr int BatchPanels() {
+  const int panels = Vec::kPanels * Vec::kTargets / T;
+  return panels < Vec::kPanels ? Vec::kPanels : panels > Vec::kMaxPanels ? Vec::kMaxPanels : panels;
+}
+
+// Targets [0, T) for every row: tiles of BatchPanels registers of rows, then
+// of one; |batch| a multiple of kLanes. Targets whose connections all exist
+// (the usual case) are checked once here and then run without the masks.
 template <class Vec, int T, bool Masked>
 NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m, const double* x, int nFrom,
                            int batch, int stride, double* net) {
-  const std::size_t panel = static_cast<std::size_t>(nFrom) * Vec::kLanes;
-  int r = 0;
-  for (; r + 2 * Vec::kLanes <= batch; r += 2 * Vec::kLanes) {
-    BatchTile<Vec, T, 2, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
+  if constexpr (Masked) {
+    if (BatchTargetsComplete<T>(m, nFrom)) {
+      BatchTargets<Vec, T, false>(w, nullptr, x, nFrom, batch, stride, net);
+      return;
+    }
   }
-  if (r < batch) BatchTile<Vec, T, 1, Masked>(w, m, x + r / Vec::kLanes * panel, nFrom, stride, net + r);
+  constexpr int kPanels = BatchPanels<Vec, T>();
+  int r = 0;
+  for (; r + kPanels * Vec::kLanes <= batch; r += kPanels * Vec::kLanes) {
+    BatchTile<Vec, T, kPanels, Masked>(w, m, x + r, nFrom, stride, net + r);
+  }
+  for (; r < batch; r += Vec::kLanes) BatchTile<Vec, T, 1, Masked>(w, m, x + r, nFrom, stride, net + r);
 }
 
 // Tiles of Vec::kTargets targets (as many as the registers hold sums for);
@@ -123,30 +155,20 @@ NF_BATCH void BatchRestTargets(const double* const* rows, const unsigned char* c
   }
 }
 
-// The rows of the group whole registers hold, first copied into panels of
-// kLanes rows each (source f of the panel's rows at f * kLanes), so that a
-// tile reads its values in one sequential stream per panel. Returns how many
-// rows it computed.
+// The rows of the group whole registers hold. Returns how many rows it
+// computed.
 template <class Vec, bool Masked>
 NF_BATCH int BatchRows(const double* const* rows, const unsigned char* const* flagRows, const double* source,
                        int nFrom, int nTo, int batch, int stride, double* net) {
   const std::size_t step = static_cast<std::size_t>(stride);
   batch -= batch % Vec::kLanes;
   if (batch == 0) return 0;
-  std::vector<double> panels(static_cast<std::size_t>(nFrom) * static_cast<std::size_t>(batch));
-  double* x = panels.data();
-  for (int r = 0; r < batch; r += Vec::kLanes) {
-    for (int f = 0; f < nFrom; ++f) {
-      for (int lane = 0; lane < Vec::kLanes; ++lane) *x++ = source[f * step + static_cast<std::size_t>(r + lane)];
-    }
-  }
-  x = panels.data();
   int t = 0;
   for (; t + Vec::kTargets <= nTo; t += Vec::kTargets) {
-    BatchTargets<Vec, Vec::kTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, batch, stride,
-                                             net + t * step);
+    BatchTargets<Vec, Vec::kTargets, Masked>(rows + t, Masked ? flagRows + t : nullptr, source, nFrom, batch,
+                                             stride, net + t * step);
   }
-  BatchRestTargets<Vec, Masked>(rows + t, Masked ? flagRows + t : nullptr, x, nFrom, nTo - t, batch, stride,
+  BatchRestTargets<Vec, Masked>(rows + t, Masked ? flagRows + t : nullptr, source, nFrom, nTo - t, batch, stride,
                                 net + t * step);
   return batch;
 }

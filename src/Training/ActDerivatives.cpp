@@ -48,6 +48,27 @@ void TDerivativeTable::Register(ActFunction fn, ActDerivative byNet, ActDerivati
   entries_.push_back(Entry{fn, byNet, byGain});
 }
 
+void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
+                      const double* net, const double* y, int n, double* d) {
+  // Each loop writes out the body of the function it stands for.
+  const ActDerivative byNet = entry.byNet;
+  if (byNet == SigmoidSlope) {
+    for (int i = 0; i < n; ++i) d[i] = e[i] * (y[i] * (1.0 - y[i]));
+  } else if (byNet == SigmoidGainSlope) {
+    const double gain = GainOf(neuron);
+    for (int i = 0; i < n; ++i) d[i] = e[i] * (gain * (y[i] * (1.0 - y[i])));
+  } else if (byNet == TanhSlope) {
+    for (int i = 0; i < n; ++i) d[i] = e[i] * (1.0 - y[i] * y[i]);
+  } else if (byNet == TanhGainSlope) {
+    const double gain = GainOf(neuron);
+    for (int i = 0; i < n; ++i) d[i] = e[i] * (gain * (1.0 - y[i] * y[i]));
+  } else if (byNet == LinearSlope) {
+    for (int i = 0; i < n; ++i) d[i] = e[i] * 1.0;
+  } else {
+    for (int i = 0; i < n; ++i) d[i] = e[i] * byNet(neuron, net[i], y[i]);
+  }
+}
+
 const TDerivativeTable::Entry* TDerivativeTable::Find(ActFunction fn) const {
   for (const Entry& entry : entries_) {
     if (entry.fn == fn) return &entry;

@@ -54,4 +54,11 @@ class TDerivativeTable {
   std::vector<Entry> entries_;
 };
 
+// d[i] = e[i] * entry.byNet(neuron, net[i], y[i]) for i in [0, n), with the
+// bits of those calls: the built-in derivatives run as plain loops over the
+// values (which the compiler vectorises), any other derivative as the call.
+// For the group passes of training, one neuron's values for many patterns.
+void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
+                      const double* net, const double* y, int n, double* d);
+
 #endif  // NETFORGE_TRAINING_ACTDERIVATIVES_H

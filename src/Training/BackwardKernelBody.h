@@ -260,8 +260,12 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
   constexpr int kF = 8;
   const int covered = rows - rows % Vec::kLanes;
   if (covered == 0) return 0;
-  std::vector<double> panel(static_cast<std::size_t>(block.nTo) * kF);
-  std::vector<unsigned char> flagPanel(Masked ? panel.size() : 0);
+  // Kept from call to call (one per thread), so that a group allocates nothing.
+  thread_local std::vector<double> panel;
+  thread_local std::vector<unsigned char> flagPanel;
+  const std::size_t size = static_cast<std::size_t>(block.nTo) * kF;
+  if (panel.size() < size) panel.resize(size);
+  if (Masked && flagPanel.size() < size) flagPanel.resize(size);
   int f = 0;
   for (; f + kF <= block.nFrom; f += kF) {
     PropagateGroupColumns<Vec, kF, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
@@ -272,44 +276,88 @@ NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaT
   return covered;
 }
 
-// Sources [f, f + K * kLanes) of target t: each cell's sum is kept in a
-// register over the rows, ascending, and, with |Masked|, stored only where
-// the connection exists and is trainable (elsewhere the old value is stored
-// back).
-template <class Vec, int K, bool Masked>
-NF_BACKWARD void GradientStretch(const TBlockView& block, const double* delta, const double* const* yRows, int rows,
-                                 int t, int f, double* g) {
-  typename Vec::Reg old[K], sum[K];
-  for (int k = 0; k < K; ++k) sum[k] = old[k] = Vec::Load(g + f + k * Vec::kLanes);
-  for (int r = 0; r < rows; ++r) {
-    const typename Vec::Reg d = Vec::Broadcast(delta[r]);
-    const double* y = yRows[r] + f;
-    for (int k = 0; k < K; ++k) sum[k] = Vec::Add(Vec::Mul(d, Vec::Load(y + k * Vec::kLanes)), sum[k]);
+// Sources [f, f + K * kLanes) of the targets [t, t + T): each cell's sum is
+// kept in a register over the rows, ascending, and, with |Masked|, stored
+// only where the connection exists and is trainable (elsewhere the old value
+// is stored back). Each register of outputs serves the T targets.
+template <class Vec, int T, int K, bool Masked>
+NF_BACKWARD void GradientTile(const TBlockView& block, const double* deltaTo, std::size_t stride,
+                              const double* const* yRows, int rows, int t, int f, double* grad) {
+  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+  typename Vec::Reg sum[T][K];
+  for (int i = 0; i < T; ++i) {
+    const double* g = grad + static_cast<std::size_t>(t + i) * nFrom + static_cast<std::size_t>(f);
+    for (int k = 0; k < K; ++k) sum[i][k] = Vec::Load(g + k * Vec::kLanes);
   }
-  for (int k = 0; k < K; ++k) {
-    if constexpr (Masked) {
-      sum[k] = Vec::Select(Vec::Flags(block.flagRows[t] + f + k * Vec::kLanes, FMaskAll), sum[k], old[k]);
+  for (int r = 0; r < rows; ++r) {
+    const double* y = yRows[r] + f;
+    typename Vec::Reg ys[K];
+    for (int k = 0; k < K; ++k) ys[k] = Vec::Load(y + k * Vec::kLanes);
+    for (int i = 0; i < T; ++i) {
+      const std::size_t at = static_cast<std::size_t>(t + i) * stride + static_cast<std::size_t>(r);
+      const typename Vec::Reg d = Vec::Broadcast(deltaTo[at]);
+      for (int k = 0; k < K; ++k) sum[i][k] = Vec::Add(Vec::Mul(d, ys[k]), sum[i][k]);
     }
-    Vec::Store(g + f + k * Vec::kLanes, sum[k]);
+  }
+  for (int i = 0; i < T; ++i) {
+    double* g = grad + static_cast<std::size_t>(t + i) * nFrom + static_cast<std::size_t>(f);
+    for (int k = 0; k < K; ++k) {
+      if constexpr (Masked) {
+        const typename Vec::Reg old = Vec::Load(g + k * Vec::kLanes);
+        sum[i][k] = Vec::Select(Vec::Flags(block.flagRows[t + i] + f + k * Vec::kLanes, FMaskAll), sum[i][k], old);
+      }
+      Vec::Store(g + k * Vec::kLanes, sum[i][k]);
+    }
+  }
+}
+
+// A tile of the gradient: kGradientTargets targets times kGradientRegisters
+// registers of cells. Each cell's sum is one chain of additions, so enough
+// of them must be in flight to hide their latency; two targets per tile
+// halve the loads of the outputs.
+constexpr int kGradientTargets = 2;
+constexpr int kGradientRegisters = 4;
+
+// Every target for the sources [f, f + K * kLanes): pairs, then one.
+template <class Vec, int K, bool Masked>
+NF_BACKWARD void GradientColumns(const TBlockView& block, const double* deltaTo, std::size_t stride,
+                                 const double* const* yRows, int rows, int f, double* grad) {
+  int t = 0;
+  for (; t + kGradientTargets <= block.nTo; t += kGradientTargets) {
+    GradientTile<Vec, kGradientTargets, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
+  }
+  for (; t < block.nTo; ++t) GradientTile<Vec, 1, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
+}
+
+// The last |registers| (< kGradientRegisters) registers of sources, in one
+// tile too.
+template <class Vec, bool Masked, int K = kGradientRegisters - 1>
+NF_BACKWARD void GradientRestColumns(const TBlockView& block, const double* deltaTo, std::size_t stride,
+                                     const double* const* yRows, int rows, int f, int registers, double* grad) {
+  if constexpr (K > 0) {
+    if (registers == K) {
+      GradientColumns<Vec, K, Masked>(block, deltaTo, stride, yRows, rows, f, grad);
+    } else {
+      GradientRestColumns<Vec, Masked, K - 1>(block, deltaTo, stride, yRows, rows, f, registers, grad);
+    }
   }
 }
 
 // grad[t][f] = deltaTo[t][r] * y[r][f] + grad[t][f] for the rows ascending,
-// for the sources whole registers hold; returns the sources covered.
+// for the sources whole registers hold; returns the sources covered. The
+// stretches of sources are the outer loop, so that the group's outputs of a
+// stretch stay in the first-level cache while every target passes.
 template <class Vec, bool Masked>
 NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo, const double* const* yRows,
                                   int rows, int stride, double* grad) {
-  constexpr int kRegisters = 4;
+  constexpr int kStretch = kGradientRegisters * Vec::kLanes;
+  const std::size_t step = static_cast<std::size_t>(stride);
   const int end = block.nFrom - block.nFrom % Vec::kLanes;
-  for (int t = 0; t < block.nTo; ++t) {
-    double* g = grad + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
-    const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
-    int f = 0;
-    for (; f + kRegisters * Vec::kLanes <= end; f += kRegisters * Vec::kLanes) {
-      GradientStretch<Vec, kRegisters, Masked>(block, delta, yRows, rows, t, f, g);
-    }
-    for (; f < end; f += Vec::kLanes) GradientStretch<Vec, 1, Masked>(block, delta, yRows, rows, t, f, g);
+  int f = 0;
+  for (; f + kStretch <= end; f += kStretch) {
+    GradientColumns<Vec, kGradientRegisters, Masked>(block, deltaTo, step, yRows, rows, f, grad);
   }
+  GradientRestColumns<Vec, Masked>(block, deltaTo, step, yRows, rows, f, (end - f) / Vec::kLanes, grad);
   return end;
 }
 

@@ -165,18 +165,40 @@ void PropagateGroupRest(Isa isa, const TBlockView& block, const double* deltaTo,
   }
 }
 
+// Targets per pass of GradientGroupRest: that many independent sums, so that
+// the additions overlap instead of waiting for one another.
+constexpr int kRestTargets = 8;
+
+// Source f of the targets [t, t + T): each cell over the rows ascending.
+template <int T>
+void GradientRestCells(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
+                       std::size_t stride, double* grad, int t, int f) {
+  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+  double sum[T];
+  for (int k = 0; k < T; ++k) sum[k] = grad[static_cast<std::size_t>(t + k) * nFrom + static_cast<std::size_t>(f)];
+  for (int r = 0; r < rows; ++r) {
+    const double y = yRows[r][f];
+    for (int k = 0; k < T; ++k) {
+      sum[k] = deltaTo[static_cast<std::size_t>(t + k) * stride + static_cast<std::size_t>(r)] * y + sum[k];
+    }
+  }
+  for (int k = 0; k < T; ++k) {
+    if (block.flagRows != nullptr && (block.flagRows[t + k][f] & FMaskAll) != FMaskAll) continue;
+    grad[static_cast<std::size_t>(t + k) * nFrom + static_cast<std::size_t>(f)] = sum[k];
+  }
+}
+
 // The sources [first, nFrom) of every target, each cell over the rows
-// ascending.
+// ascending; a cell that is not trainable keeps its value.
 void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows, int stride,
                        double* grad, int first) {
-  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
-  for (int t = 0; t < block.nTo; ++t) {
-    const double* delta = deltaTo + static_cast<std::size_t>(t) * static_cast<std::size_t>(stride);
-    for (int f = first; f < block.nFrom; ++f) {
-      if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) continue;
-      double& g = grad[static_cast<std::size_t>(t) * nFrom + static_cast<std::size_t>(f)];
-      for (int r = 0; r < rows; ++r) g = delta[r] * yRows[r][f] + g;
+  const std::size_t step = static_cast<std::size_t>(stride);
+  for (int f = first; f < block.nFrom; ++f) {
+    int t = 0;
+    for (; t + kRestTargets <= block.nTo; t += kRestTargets) {
+      GradientRestCells<kRestTargets>(block, deltaTo, yRows, rows, step, grad, t, f);
     }
+    for (; t < block.nTo; ++t) GradientRestCells<1>(block, deltaTo, yRows, rows, step, grad, t, f);
   }
 }
 

@@ -186,6 +186,7 @@ class TNetworkGradient {
   void CopyGroupOutputs(int first, int rows, double* outputs);
   void ForwardGroup(const double* const* inputs, int rows);
   void BackwardGroup(const double* const* targets, int rows, double* gradient);
+  bool ReceivesErrors(int k) const;
   const double* const* SourceRows(int k, int rows);
 
   TBasicNetwork& network_;

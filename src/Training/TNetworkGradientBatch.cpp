@@ -97,8 +97,14 @@ void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
     TBasicLayer* layer = net.layers[k];
     std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
     if (k == net.inLayer) {
-      for (int r = 0; r < rows; ++r) {
-        for (int i = 0; i < layer->numNeurons; ++i) Column(out, i)[r] = inputs[r][i];
+      // Eight inputs (a cache line of each row) at a time for every row, so
+      // that the lines of the group written meanwhile stay in the cache.
+      constexpr int kBlock = 8;
+      for (int i0 = 0; i0 < layer->numNeurons; i0 += kBlock) {
+        const int i1 = i0 + kBlock < layer->numNeurons ? i0 + kBlock : layer->numNeurons;
+        for (int r = 0; r < rows; ++r) {
+          for (int i = i0; i < i1; ++i) Column(out, i)[r] = inputs[r][i];
+        }
       }
       groupInputs_ = inputs;
       continue;
@@ -130,7 +136,9 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
   // Rows a cache line more apart than their length, so that rows of a
   // power-of-two length do not all fall into the same sets of the cache.
   const std::size_t pitch = n + 8;
-  sourceRows_.resize(pitch * static_cast<std::size_t>(rows));
+  // Grown, never shrunk: the blocks of a group take turns.
+  const std::size_t size = pitch * static_cast<std::size_t>(rows);
+  if (sourceRows_.size() < size) sourceRows_.resize(size);
   for (std::size_t f = 0; f < n; ++f) {
     const double* y = Column(groupOut_[static_cast<std::size_t>(k)], static_cast<int>(f));
     for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * pitch + f] = y[r];
@@ -139,10 +147,21 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
   return sourceRowPointers_.data();
 }
 
+// Whether the backward pass needs the output errors of layer |k| (those of
+// a layer below the output layer come from the blocks out of it): where a
+// block into it or a gain can take a gradient from them.
+bool TNetworkGradient::ReceivesErrors(int k) const {
+  return k != network_.inLayer && (!incoming_[static_cast<std::size_t>(k)].empty() || !layout_.gains.empty());
+}
+
 void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, double* gradient) {
   TBasicNetwork& net = network_;
-  for (auto& errors : groupError_) {
-    for (double& value : errors) value = 0.0;
+  // The errors the blocks pass back start from zero; the output layer's
+  // are set below, and a layer no block passes errors to keeps its zeros.
+  for (int k = 0; k < lastLayer_; ++k) {
+    if (ReceivesErrors(k)) {
+      for (double& value : groupError_[static_cast<std::size_t>(k)]) value = 0.0;
+    }
   }
   {
     std::vector<double>& err = groupError_[static_cast<std::size_t>(lastLayer_)];
@@ -168,15 +187,17 @@ void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, dou
       const double* n = Column(netInput, i);
       const double* y = Column(out, i);
       double* d = Column(delta, i);
-      for (int r = 0; r < rows; ++r) {
-        if (crossEntropyOutput) {
-          const bool gain = slope->fn == SigmoidGainFunction;
-          d[r] = gain ? e[r] * static_cast<TGainNeuron*>(neuron)->gain : e[r];
-          if (gains[s] >= 0) gradient[gains[s]] += e[r] * n[r];
-          continue;
+      if (crossEntropyOutput) {
+        const bool gain = slope->fn == SigmoidGainFunction;
+        for (int r = 0; r < rows; ++r) d[r] = gain ? e[r] * static_cast<TGainNeuron*>(neuron)->gain : e[r];
+        if (gains[s] >= 0) {
+          for (int r = 0; r < rows; ++r) gradient[gains[s]] += e[r] * n[r];
         }
-        d[r] = e[r] * slope->byNet(neuron, n[r], y[r]);
-        if (gains[s] >= 0) gradient[gains[s]] += e[r] * slope->byGain(neuron, n[r], y[r]);
+        continue;
+      }
+      MultiplyBySlopes(*slope, neuron, e, n, y, rows, d);
+      if (gains[s] >= 0) {
+        for (int r = 0; r < rows; ++r) gradient[gains[s]] += e[r] * slope->byGain(neuron, n[r], y[r]);
       }
     }
     for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) {
@@ -186,8 +207,7 @@ void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, dou
         BackwardKernels::AccumulateGradientGroup(in.view, delta.data(), SourceRows(in.fromLayer, rows), rows,
                                                  kGroupRows, gradient + block.offset);
       }
-      const bool errorNeeded = in.fromLayer != net.inLayer && (!incoming_[from].empty() || !layout_.gains.empty());
-      if (errorNeeded) {
+      if (ReceivesErrors(in.fromLayer)) {
         BackwardKernels::PropagateErrorGroup(in.view, delta.data(), rows, kGroupRows, groupError_[from].data());
       }
     }

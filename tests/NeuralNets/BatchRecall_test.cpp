@@ -70,13 +70,14 @@ void ExpectKernelsEqualPlainLoops(const Matrix& m, const Group& g) {
 
 }  // namespace
 
-// Every remainder of the tiles of targets (six), of the rows of a register
-// pair and of the stretches of 32 sources; groups narrower than their stride.
+// Every remainder of the tiles of targets (six, or sixteen with AVX-512), of
+// the rows of a register pair and of the stretches of 32 sources; groups
+// narrower than their stride.
 TEST(NetInputBatchKernels, EqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 1;
   for (int nFrom : {0, 1, 3, 8, 31, 32, 33, 67}) {
-    for (int nTo : {0, 1, 2, 5, 6, 7, 13, 19}) {
-      for (int batch : {0, 1, 2, 3, 4, 5, 7, 8, 9, 12, 13, 16, 17}) {
+    for (int nTo : {0, 1, 2, 5, 6, 7, 13, 15, 16, 19, 33}) {
+      for (int batch : {0, 1, 2, 3, 4, 5, 7, 8, 9, 12, 13, 16, 17, 33}) {
         for (double special : {0.0, 0.3}) {
           for (double missing : {0.0, 0.02, 0.5}) {
             ValueSource values(seed++, special);
