@@ -91,26 +91,29 @@ template <class Vec, bool Masked>
 NF_BACKWARD int DescendRows(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate,
                             double momentum, double* velocity) {
   constexpr std::uintptr_t kAlign = Vec::kLanes * sizeof(double);
+  // Copies of what the loops read: the stores may alias anything.
+  const int nFrom = block.nFrom;
   const typename Vec::Reg zero = Vec::Broadcast(0.0);
   const typename Vec::Reg step = Vec::Broadcast(rate);
   const typename Vec::Reg keep = Vec::Broadcast(momentum);
   for (int t = 0; t < block.nTo; ++t) {
-    const typename Vec::Reg delta = Vec::Broadcast(deltaTo[t]);
+    const double d = deltaTo[t];
+    const typename Vec::Reg delta = Vec::Broadcast(d);
     double* w = block.rows[t];
-    double* v = velocity + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+    double* v = velocity + static_cast<std::size_t>(t) * static_cast<std::size_t>(nFrom);
     const unsigned char* flags = Masked ? block.flagRows[t] : nullptr;
     const std::uintptr_t misalignment = reinterpret_cast<std::uintptr_t>(w) % kAlign;
-    const int lead = std::min(block.nFrom, static_cast<int>((kAlign - misalignment) % kAlign / sizeof(double)));
+    const int lead = std::min(nFrom, static_cast<int>((kAlign - misalignment) % kAlign / sizeof(double)));
     int f = 0;
-    for (; f < lead; ++f) DescendCell<Masked>(flags, f, deltaTo[t], yFrom[f], rate, momentum, v[f], w[f]);
-    for (; f + Vec::kLanes <= block.nFrom; f += Vec::kLanes) {
+    for (; f < lead; ++f) DescendCell<Masked>(flags, f, d, yFrom[f], rate, momentum, v[f], w[f]);
+    for (; f + Vec::kLanes <= nFrom; f += Vec::kLanes) {
       const typename Vec::Reg g = Vec::Add(Vec::Mul(delta, Vec::Load(yFrom + f)), zero);
       const typename Vec::Reg oldV = Vec::Load(v + f);
       const typename Vec::Reg oldW = Vec::Load(w + f);
       const typename Vec::Reg newV = Vec::Sub(Vec::Mul(keep, oldV), Vec::Mul(step, g));
       const typename Vec::Reg newW = Vec::Add(oldW, newV);
       if constexpr (Masked) {
-        const typename Vec::Reg trainable = Vec::Flags(block.flagRows[t] + f, FMaskAll);
+        const typename Vec::Reg trainable = Vec::Flags(flags + f, FMaskAll);
         Vec::Store(v + f, Vec::Select(trainable, newV, oldV));
         Vec::Store(w + f, Vec::Select(trainable, newW, oldW));
       } else {
@@ -118,9 +121,9 @@ NF_BACKWARD int DescendRows(const TBlockView& block, const double* deltaTo, cons
         Vec::Store(w + f, newW);
       }
     }
-    for (; f < block.nFrom; ++f) DescendCell<Masked>(flags, f, deltaTo[t], yFrom[f], rate, momentum, v[f], w[f]);
+    for (; f < nFrom; ++f) DescendCell<Masked>(flags, f, d, yFrom[f], rate, momentum, v[f], w[f]);
   }
-  return block.nFrom;
+  return nFrom;
 }
 
 template <class Vec>

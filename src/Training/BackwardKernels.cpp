@@ -122,6 +122,7 @@ int DescendVectors(Isa isa, const TBlockView& block, const double* deltaTo, cons
 // The sources [first, nFrom) of every row, as the plain loop takes them.
 void DescendRest(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
                  double* velocity, int first) {
+  if (first >= block.nFrom) return;
   for (int t = 0; t < block.nTo; ++t) {
     double* w = block.rows[t];
     double* v = velocity + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
