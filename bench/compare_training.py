@@ -85,12 +85,29 @@ def build_fann_train(work):
     return out
 
 
+def multiply_adds_per_epoch(path, hidden):
+    """The multiply-adds every algorithm does per epoch at the least: each
+    row's forward pass and its gradient through every connection (the bias
+    neuron feeds every layer above the input), plus the errors passed back
+    to the hidden layers."""
+    with open(path) as f:
+        rows, n_in, n_out = map(int, f.readline().split())
+    sizes = [n_in, *hidden, n_out]
+    connections = sum((a + 1) * b for a, b in zip(sizes, sizes[1:]))
+    passed_back = sum(a * b for a, b in zip(sizes[1:], sizes[2:]))
+    return rows * (2 * connections + passed_back)
+
+
 def make_cases(build, fann, folder, work):
     per_epoch = lambda out: float(out[0])
     nf_train = os.path.join(build, "bench", "nf_train")
-    cases = []
+    peak = Case("peak", [os.path.join(build, "bench", "nf_peak"), "200"], lambda out: float(out[1]))
+    peak.unit_of = lambda out: out[2]
+    peak.multiply_adds = []  # per epoch, by case
+    cases = [peak]
     for i, (label, data, hidden, alg, torch_alg, epochs, torch_epochs, _, _) in enumerate(CASES):
         path = training_file(folder, data, work)
+        peak.multiply_adds.append(multiply_adds_per_epoch(path, hidden))
         shape = [*map(str, hidden)]
         cases.append(Case("nf%d" % i, [nf_train, alg, str(epochs), path, *shape], per_epoch))
         if alg != "adam":
@@ -104,12 +121,14 @@ def make_cases(build, fann, folder, work):
 
 def report(cases, rounds):
     c = {case.key: case for case in cases}
-    header = ("Training, ms per epoch", "Netforge", "FANN 2.2", "PyTorch 1.13 (OpenBLAS)", "Ratio", "Target: met")
+    peak = median(c["peak"].values)
+    header = ("Training, ms per epoch", "Netforge", "FANN 2.2", "PyTorch 1.13 (OpenBLAS)", "Compute floor",
+              "Ratio", "Target: met")
     print("| " + " | ".join(header) + " |")
     print("|" + "|".join("---" for _ in header) + "|")
     for i, (label, _, _, _, torch_alg, _, _, fann_target, torch_target) in enumerate(CASES):
         nf = median(c["nf%d" % i].values)
-        cells = [label, fmt(c["nf%d" % i].values, 2), "", "", "", ""]
+        cells = [label, fmt(c["nf%d" % i].values, 2), "", "", "%.2f" % (1e3 * c["peak"].multiply_adds[i] / peak), "", ""]
         ratios, targets = [], []
         if "fann%d" % i in c:
             fann = median(c["fann%d" % i].values)
@@ -127,12 +146,15 @@ def report(cases, rounds):
                 targets.append(wanted + ": " + ("yes" if torch >= torch_target * nf else "no"))
             elif torch_target:
                 targets.append("within 2× of PyTorch: " + ("yes" if nf <= 2 * torch else "no"))
-        cells[4] = ", ".join(ratios)
-        cells[5] = "; ".join(targets)
+        cells[5] = ", ".join(ratios)
+        cells[6] = "; ".join(targets)
         print("| " + " | ".join(cells) + " |")
     print()
     print("CPU: %s. Medians of %d interleaved rounds (min–max in brackets), processor time per epoch."
           % (cpu_name(), rounds))
+    print("Compute floor: the forward and gradient multiply-adds of an epoch at %.1f G multiply-adds/s, the peak of"
+          " one core with separate multiplies and adds (%s, bench/nf_peak.cpp, median)."
+          % (peak / 1e9, c["peak"].unit))
 
 
 def main():
@@ -143,8 +165,9 @@ def main():
     parser.add_argument("--datasets", help="folder of FANN's example data sets (default: fetched into BUILD)")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    if not os.access(os.path.join(build, "bench", "nf_train"), os.X_OK):
-        sys.exit("nf_train not found in %s/bench: build Netforge first (make build)" % build)
+    for name in ("nf_train", "nf_peak"):
+        if not os.access(os.path.join(build, "bench", name), os.X_OK):
+            sys.exit("%s not found in %s/bench: build Netforge first (make build)" % (name, build))
     ensure_fann()
     folder = datasets_folder(build, args.datasets)
     work = tempfile.mkdtemp(prefix="netforge-training-")
@@ -154,6 +177,8 @@ def main():
             for case in cases:
                 _, out, _ = run(case.command, getattr(case, "env", None))
                 case.values.append(case.measure(out))
+                if hasattr(case, "unit_of"):
+                    case.unit = case.unit_of(out)
             print("round %d of %d done" % (r + 1, args.rounds), file=sys.stderr)
         report(cases, args.rounds)
     finally:

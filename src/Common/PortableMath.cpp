@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "Common/PortableExpParts.h"
+
 // Every line below relies on each + - * / being rounded once, to nearest, in
 // the order written. Fused multiply-add or reassociation would change bits
 // between machines; CMake compiles this file with -ffp-contract=off and
@@ -20,35 +22,15 @@ namespace Netforge {
 
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
+using namespace ExpParts;
 
-// ln 2 in two parts. The high part has 29 significant bits, so k * kLn2Hi is
-// exact for every |k| < 2^24 and x - k * kLn2Hi loses nothing; the low part
-// holds the next 53 bits. Both from ln 2 computed to 60 digits.
-constexpr double kLn2Hi = 0x1.62e42ffp-1;
-constexpr double kLn2Lo = -0x1.718432a1b0e26p-35;
-constexpr double kInvLn2 = 0x1.71547652b82fep+0;  // 1 / ln 2, rounded
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kSqrt2 = 0x1.6a09e667f3bcdp+0;   // sqrt(2), rounded
 
 // Above this e^x exceeds the largest double; below the other e^x is less
 // than half the smallest subnormal.
 constexpr double kExpOverflow = 0x1.62e42fefa39efp+9;    // ln(DBL_MAX), 709.78...
 constexpr double kExpUnderflow = -0x1.74910d52d3051p+9;  // -745.13...
-
-// Adding then subtracting 1.5 * 2^52 rounds a double of magnitude < 2^51 to
-// the nearest integer (ties to even).
-constexpr double kRoundShifter = 0x1.8p52;
-
-constexpr double Factorial(int n) { return n <= 1 ? 1.0 : n * Factorial(n - 1); }
-
-// Taylor coefficients of e^r - 1 - r, divided by r^2: 1/2!, ..., 1/6!. On
-// |r| <= ln2/128 the first term left out, r^7/7!, is below 2^-65.
-constexpr std::array<double, 5> MakeExpCoefficients() {
-  std::array<double, 5> c{};
-  for (int i = 0; i < 5; ++i) c[static_cast<std::size_t>(i)] = 1.0 / Factorial(i + 2);
-  return c;
-}
-constexpr std::array<double, 5> kExpCoefficients = MakeExpCoefficients();
 
 // log(1+f) = 2 atanh(s) with s = f/(2+f) = 2s + s * (2/3 s^2 + 2/5 s^4 + ...).
 // |s| <= 3 - 2 sqrt(2) < 0.172, so ten terms leave an error below 2^-60 relative.
@@ -86,73 +68,6 @@ double Scale(double y, int k) {
   if (k < -1021) return y * Pow2(k + 1000) * 0x1p-1000;  // one rounding, in the last step
   return y * Pow2(k);
 }
-
-// An unevaluated sum hi + lo: a number with about twice a double's precision.
-struct DoubleDouble {
-  double hi;
-  double lo;
-};
-
-// a + b exactly, for any a, b (Knuth).
-constexpr DoubleDouble TwoSum(double a, double b) {
-  const double sum = a + b;
-  const double bPart = sum - a;
-  return {sum, (a - (sum - bPart)) + (b - bPart)};
-}
-
-// a + b exactly, for |a| >= |b| or a == 0 (Dekker).
-constexpr DoubleDouble FastTwoSum(double a, double b) {
-  const double sum = a + b;
-  return {sum, b - (sum - a)};
-}
-
-// a * b exactly (Dekker, with Veltkamp's split into 26-bit halves), for
-// products far from overflow and underflow.
-constexpr DoubleDouble TwoProduct(double a, double b) {
-  constexpr double kSplitter = 0x1p27 + 1.0;
-  const double aScaled = kSplitter * a;
-  const double aHi = aScaled - (aScaled - a);
-  const double aLo = a - aHi;
-  const double bScaled = kSplitter * b;
-  const double bHi = bScaled - (bScaled - b);
-  const double bLo = b - bHi;
-  const double product = a * b;
-  return {product, ((aHi * bHi - product) + aHi * bLo + aLo * bHi) + aLo * bLo};
-}
-
-// Double-double products and quotients, enough to compute the table below.
-constexpr DoubleDouble Multiply(DoubleDouble a, DoubleDouble b) {
-  const DoubleDouble p = TwoProduct(a.hi, b.hi);
-  return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
-}
-
-constexpr DoubleDouble DivideBySmallInteger(DoubleDouble a, double n) {
-  const double q = a.hi / n;
-  const DoubleDouble back = TwoProduct(q, n);
-  return FastTwoSum(q, (((a.hi - back.hi) - back.lo) + a.lo) / n);
-}
-
-// e^x reduces to 2^k * 2^(j/64) * e^r with |r| <= ln2/128. The 64 powers
-// 2^(j/64) as double-doubles, computed by the compiler: 2^(1/64) =
-// e^(ln2/64) from its Taylor series, then its powers, each to about 2^-100.
-constexpr int kTableBits = 6;
-constexpr int kTableSize = 1 << kTableBits;
-
-constexpr std::array<DoubleDouble, kTableSize> MakeExp2Table() {
-  const DoubleDouble x = FastTwoSum(kLn2Hi / kTableSize, kLn2Lo / kTableSize);
-  DoubleDouble term{1.0, 0.0};
-  DoubleDouble root{1.0, 0.0};
-  for (int n = 1; n <= 16; ++n) {  // x^17/17! < 2^-170
-    term = DivideBySmallInteger(Multiply(term, x), n);
-    const DoubleDouble sum = TwoSum(root.hi, term.hi);
-    root = FastTwoSum(sum.hi, sum.lo + (root.lo + term.lo));
-  }
-  std::array<DoubleDouble, kTableSize> table{};
-  table[0] = {1.0, 0.0};
-  for (std::size_t j = 1; j < table.size(); ++j) table[j] = Multiply(table[j - 1], root);
-  return table;
-}
-constexpr std::array<DoubleDouble, kTableSize> kExp2Table = MakeExp2Table();
 
 // x = m ln2/64 + r + c, |r| <= ln2/128 (up to the error of ln2's two parts,
 // which is below 2^-80 relative), with m = 64 k + j.
@@ -239,8 +154,8 @@ double Expm1(double x) {
 double Tanh(double x) {
   if (x != x) return x + x;
   const double a = x < 0 ? -x : x;
-  if (a < 0x1p-28) return x;                  // tanh x = x (1 - x^2/3 ...), rounds to x
-  if (a >= 22.0) return x < 0 ? -1.0 : 1.0;   // 1 - tanh 22 < 2^-62
+  if (a < kTanhLinearBelow) return x;  // tanh x = x (1 - x^2/3 ...), rounds to x
+  if (a >= kTanhSaturatedFrom) return x < 0 ? -1.0 : 1.0;
   // tanh a = (e^2a - 1) / (e^2a + 1), with numerator and denominator as
   // double-doubles and the quotient corrected once by its exact remainder.
   const ExpAroundOne e = ExpPlusMinusOne(2.0 * a);

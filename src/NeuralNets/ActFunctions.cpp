@@ -6,6 +6,7 @@
 #include "Common/Assert.h"
 #include "Common/PortableMath.h"
 #include "Common/StrCase.h"
+#include "NeuralNets/ActivationArrays.h"
 #include "NeuralNets/TBasicNeuron.h"
 
 namespace {
@@ -19,21 +20,12 @@ const TGainNeuron* AsGainNeuron(const TBasicNeuron* neuron) {
 }
 
 // The built-in functions' formulas, shared by the functions and by
-// ActivateValues, so that both give the same bits.
+// ActivateValues, so that both give the same bits (the sigmoids' are in
+// ActivationArrays.h, beside their array forms, as are tanh's).
 double SaturatedLinearOf(double net) {
   if (net >= 1.0) return 1.0;
   if (net <= 0.0) return 0.0;
   return net;
-}
-
-// Below -500 the exponential overflows to a meaningless huge value; the
-// output is pinned to a tiny positive number instead.
-double SigmoidOf(double net) {
-  return net < -500.0 ? 1e-300 : 1.0 / (1.0 + Netforge::Exp(-net));
-}
-
-double SigmoidGainOf(double gain, double net) {
-  return 1.0 / (1.0 + Netforge::Exp(-(gain * net)));
 }
 
 // values[i] = formula(values[i]) for i in [0, n).
@@ -97,18 +89,16 @@ void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n)
   } else if (fn == SaturatedLinearFunction) {
     ApplyInPlace(values, n, SaturatedLinearOf);
   } else if (fn == SigmoidFunction) {
-    ApplyInPlace(values, n, SigmoidOf);
+    SigmoidValues(values, values, n);
   } else if (fn == TanhFunction) {
-    ApplyInPlace(values, n, [](double net) { return Netforge::Tanh(net); });
+    TanhValues(values, values, n);
   } else if (fn == LinearGainFunction) {
     const double gain = AsGainNeuron(neuron)->gain;
     ApplyInPlace(values, n, [gain](double net) { return gain * net; });
   } else if (fn == SigmoidGainFunction) {
-    const double gain = AsGainNeuron(neuron)->gain;
-    ApplyInPlace(values, n, [gain](double net) { return SigmoidGainOf(gain, net); });
+    SigmoidGainValues(AsGainNeuron(neuron)->gain, values, values, n);
   } else if (fn == TanhGainFunction) {
-    const double gain = AsGainNeuron(neuron)->gain;
-    ApplyInPlace(values, n, [gain](double net) { return Netforge::Tanh(gain * net); });
+    TanhGainValues(AsGainNeuron(neuron)->gain, values, values, n);
   } else {
     for (int i = 0; i < n; ++i) {
       fn(neuron, values[i]);

@@ -34,7 +34,8 @@ void TanhGainFunction(TBasicNeuron* neuron, double net);         // "tanh-gain":
 
 // Replaces each of values[0 .. n) by the output |fn| gives |neuron| for that
 // net input, with the bits of fn itself: the built-in functions run as one
-// loop, any other function is called value by value. *neuron->output may be
+// loop (sigmoids and tanh several values at a time in the vector unit), any
+// other function is called value by value. *neuron->output may be
 // overwritten. For running many rows through one neuron (batch recall).
 void ActivateValues(ActFunction fn, TBasicNeuron* neuron, double* values, int n);
 

@@ -4,6 +4,7 @@
 
 #include "Common/Assert.h"
 #include "Common/Console.h"
+#include "NeuralNets/ActivationArrays.h"
 #include "NeuralNets/TBasicConnections.h"
 #include "NeuralNets/TBasicNetwork.h"
 
@@ -51,9 +52,30 @@ void CopyNodes(TBasicLayer& clone, std::vector<Neuron>& cloneNodes, const std::v
   AttachNodes(clone, cloneNodes);
 }
 
+// Whether every neuron's |output| points at its own entry of the layer's
+// outputs, as AttachNodes leaves it (the fields are public, so this is
+// checked rather than assumed).
 template <class Neuron>
-void ActivateNodes(ActFunction commonFn, std::vector<Neuron>& nodes, const double* net) {
-  if (commonFn != nullptr) {
+bool OutputsAttached(const TBasicLayer& layer, const std::vector<Neuron>& nodes) {
+  if (nodes.size() > layer.outputs.size()) return false;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    if (nodes[i].output != layer.outputs.data() + i) return false;
+  }
+  return true;
+}
+
+// With the plain sigmoid or tanh common to the layer, which read nothing of
+// the neuron but its output pointer, the whole layer runs through the array
+// form, with the bits that the function gives neuron by neuron.
+template <class Neuron>
+void ActivateNodes(TBasicLayer& layer, std::vector<Neuron>& nodes, const double* net) {
+  const ActFunction commonFn = layer.commonFn;
+  const int n = static_cast<int>(nodes.size());
+  if (commonFn == SigmoidFunction && OutputsAttached(layer, nodes)) {
+    SigmoidValues(net, layer.outputs.data(), n);
+  } else if (commonFn == TanhFunction && OutputsAttached(layer, nodes)) {
+    TanhValues(net, layer.outputs.data(), n);
+  } else if (commonFn != nullptr) {
     for (std::size_t i = 0; i < nodes.size(); ++i) commonFn(&nodes[i], net[i]);
   } else {
     for (std::size_t i = 0; i < nodes.size(); ++i) nodes[i].actFn(&nodes[i], net[i]);
@@ -187,7 +209,7 @@ TSimpleLayer::TSimpleLayer(TBasicNetwork* network, int layerNum, int numNeurons)
 }
 
 void TSimpleLayer::Activate(const double* net) {
-  ActivateNodes(commonFn, nodes, net);
+  ActivateNodes(*this, nodes, net);
 }
 
 const char* TSimpleLayer::GetTypeName() {
@@ -259,7 +281,7 @@ TGainLayer::TGainLayer(TBasicNetwork* network, int layerNum, int numNeurons, dou
 }
 
 void TGainLayer::Activate(const double* net) {
-  ActivateNodes(commonFn, nodes, net);
+  ActivateNodes(*this, nodes, net);
 }
 
 const char* TGainLayer::GetTypeName() {

@@ -50,7 +50,8 @@ class TBasicLayer {
   TBasicLayer& operator=(const TBasicLayer&) = delete;
 
   // Computes neuron i's output from net[i] for every neuron, with the common
-  // function if set, otherwise the neuron's own. |net| may be |outputs|.
+  // function if set, otherwise the neuron's own. |net| is |outputs| or an
+  // array apart from it.
   virtual void Activate(const double* net);
   // The i-th neuron; i must lie in 0 .. numNeurons-1 (not checked).
   virtual TBasicNeuron* GetNeuron(int i) = 0;

@@ -1,5 +1,6 @@
 #include "Training/BackwardKernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "Common/Assert.h"
 #include "NeuralNets/TBasicConnections.h"
+#include "Training/UpdateCells.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,7 +53,10 @@ struct Vec {
   static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
   static Reg Broadcast(double value) { return _mm_set1_pd(value); }
   static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+  static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
   static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+  static Reg Div(Reg a, Reg b) { return _mm_div_pd(a, b); }
+  static Reg Sqrt(Reg a) { return _mm_sqrt_pd(a); }
   static Reg Select(Reg mask, Reg a, Reg b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
   static Reg Flags(const unsigned char* bytes, int required) {
     return _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bytes[1] & required) == required),
@@ -93,6 +98,53 @@ int GradientVectors(Isa isa, const TBlockView& block, const double* deltaTo, con
       return AccumulateGradientAvx2(block, deltaTo, yFrom, grad);
     case Isa::kSse2:
       return sse2::Gradient<sse2::Vec>(block, deltaTo, yFrom, grad);
+#endif
+    default:
+      return 0;
+  }
+}
+
+int DescendVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double rate,
+                   double momentum, double* velocity) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return DescendAvx2(block, deltaTo, yFrom, rate, momentum, velocity);
+    case Isa::kSse2:
+      return sse2::DescendVectors<sse2::Vec>(block, deltaTo, yFrom, rate, momentum, velocity);
+#endif
+    default:
+      return 0;
+  }
+}
+
+// The sources [first, nFrom) of every row, as the plain loop takes them.
+void DescendRest(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+                 double* velocity, int first) {
+  if (first >= block.nFrom) return;
+  for (int t = 0; t < block.nTo; ++t) {
+    double* w = block.rows[t];
+    double* v = velocity + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+    const unsigned char* flags = block.flagRows != nullptr ? block.flagRows[t] : nullptr;
+    const double delta = deltaTo[t];
+    for (int f = first; f < block.nFrom; ++f) {
+      if (flags == nullptr || (flags[f] & FMaskAll) == FMaskAll) {
+        UpdateCells::Descend(delta * yFrom[f] + 0.0, rate, momentum, v[f], w[f]);
+      }
+    }
+  }
+}
+
+std::size_t AdamVectors(Isa isa, const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m,
+                        double* v, std::size_t count) {
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return AdamAvx2(step, w, gradient, m, v, count);
+    case Isa::kSse2:
+      return sse2::AdamVectors<sse2::Vec>(step, w, gradient, m, v, count);
 #endif
     default:
       return 0;
@@ -216,6 +268,31 @@ void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, dou
 void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
   NF_ASSERT(NetInputKernels::Supported(isa));
   GradientRest(block, deltaTo, yFrom, grad, GradientVectors(isa, block, deltaTo, yFrom, grad));
+}
+
+void Descend(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double rate,
+             double momentum, double* velocity) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  const int done = DescendVectors(isa, block, deltaTo, yFrom, rate, momentum, velocity);
+  DescendRest(block, deltaTo, yFrom, rate, momentum, velocity, done);
+}
+
+void Descend(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+             double* velocity) {
+  Descend(NetInputKernels::Best(), block, deltaTo, yFrom, rate, momentum, velocity);
+}
+
+void Adam(Isa isa, const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m, double* v,
+          std::size_t count) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  for (std::size_t i = AdamVectors(isa, step, w, gradient, m, v, count); i < count; ++i) {
+    UpdateCells::Adam(step, gradient[i], m[i], v[i], w[i]);
+  }
+}
+
+void Adam(const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m, double* v,
+          std::size_t count) {
+  Adam(NetInputKernels::Best(), step, w, gradient, m, v, count);
 }
 
 void PropagateError(const TBlockView& block, const double* deltaTo, double* errFrom) {

@@ -1,23 +1,29 @@
-// The vectorised inner loops of training's backward pass: the work of
-// BlockBackward (BlockBackward.h, the plain loops and their order) with the
-// vector unit the processor has, chosen at run time as for recall (SSE2, the
-// x86-64 baseline, or AVX2; see NeuralNets/NetInputKernels.h).
+// The vectorised inner loops of training's backward pass and update steps:
+// the work of BlockBackward and UpdateCells (the plain loops and formulas,
+// and their order) with the vector unit the processor has, chosen at run
+// time as for recall (SSE2, the x86-64 baseline, or AVX2; see
+// NeuralNets/NetInputKernels.h).
 //
-// Both loops work element by element along a weight row: PropagateError
+// All loops work element by element along a weight row: PropagateError
 // keeps a stretch of source errors in registers and adds each target's
 // products to it, targets ascending; AccumulateGradient updates each
-// gradient cell once. Every element sees the operations of the plain loop
-// in its order, with the multiply and the addition apart, so the bits are
-// the plain loop's for every input. A connection that must be skipped is
-// skipped by a select that keeps the old value (not by adding zero, which
-// would turn -0.0 into +0.0 and infinity times zero into NaN).
+// gradient cell once, Descend each velocity and weight, Adam each parameter
+// with its moments. Every element sees the operations of the plain loop in
+// its order, with the multiply and the addition apart, so the bits are the
+// plain loop's for every input (division and square root are exactly
+// rounded in every lane). A connection that must be skipped is skipped by a
+// select that keeps the old value (not by adding zero, which would turn -0.0
+// into +0.0 and infinity times zero into NaN).
 //
 // Stateless and thread-safe; the caller owns every array.
 #ifndef NETFORGE_TRAINING_BACKWARDKERNELS_H
 #define NETFORGE_TRAINING_BACKWARDKERNELS_H
 
 #include "NeuralNets/NetInputKernels.h"
+#include <cstddef>
+
 #include "Training/BlockBackward.h"
+#include "Training/UpdateCells.h"
 
 namespace BackwardKernels {
 
@@ -32,6 +38,21 @@ void AccumulateGradient(const TBlockView& block, const double* deltaTo, const do
 // runs the AVX2 loops); for the tests and benchmarks.
 void PropagateError(Isa isa, const TBlockView& block, const double* deltaTo, double* errFrom);
 void AccumulateGradient(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+
+// BlockBackward::Descend with the best implementation, or a given one (which
+// must be Supported).
+void Descend(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+             double* velocity);
+void Descend(Isa isa, const TBlockView& block, const double* deltaTo, const double* yFrom, double rate,
+             double momentum, double* velocity);
+
+// UpdateCells::Adam on |count| parameters w[i] with their summed gradients
+// gradient[i] and moments m[i] and v[i], each by itself; with the best
+// implementation or a given one.
+void Adam(const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m, double* v,
+          std::size_t count);
+void Adam(Isa isa, const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m, double* v,
+          std::size_t count);
 
 // Groups of rows at once (training's batches), each weight loaded once per
 // group: |rows| rows (rows <= stride) whose deltas and source errors lie
@@ -50,9 +71,14 @@ void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* del
 
 // The AVX2 loops (BackwardKernelsAvx2.cpp); only where Supported(kAvx2).
 // Each handles the sources [0, returned value) of every row, a multiple of
-// its register width; the caller does the rest with the plain loop.
+// its register width (DescendAvx2: every source); the caller does the rest
+// with the plain loop.
 int PropagateErrorAvx2(const TBlockView& block, const double* deltaTo, double* errFrom);
 int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+int DescendAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+                double* velocity);
+std::size_t AdamAvx2(const UpdateCells::TAdamStep& step, double* w, const double* gradient, double* m, double* v,
+                     std::size_t count);
 // The group loops cover the rows [0, returned value) of every source, or
 // the sources [0, returned value) of every row and target.
 int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);

@@ -8,6 +8,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,7 +33,10 @@ struct Vec {
   NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
   NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
   NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
+  NF_AVX2 static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
   NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+  NF_AVX2 static Reg Div(Reg a, Reg b) { return _mm256_div_pd(a, b); }
+  NF_AVX2 static Reg Sqrt(Reg a) { return _mm256_sqrt_pd(a); }
   NF_AVX2 static Reg Select(Reg mask, Reg a, Reg b) { return _mm256_blendv_pd(b, a, mask); }
   // The four flag bytes widened to 64 bits, each lane compared with
   // |required| after keeping only those bits.
@@ -64,6 +68,16 @@ __attribute__((target("avx2"))) int PropagateErrorAvx2(const TBlockView& block, 
 __attribute__((target("avx2"))) int AccumulateGradientAvx2(const TBlockView& block, const double* deltaTo,
                                                            const double* yFrom, double* grad) {
   return avx2::Gradient<avx2::Vec>(block, deltaTo, yFrom, grad);
+}
+
+__attribute__((target("avx2"))) int DescendAvx2(const TBlockView& block, const double* deltaTo, const double* yFrom,
+                                                double rate, double momentum, double* velocity) {
+  return avx2::DescendVectors<avx2::Vec>(block, deltaTo, yFrom, rate, momentum, velocity);
+}
+
+__attribute__((target("avx2"))) std::size_t AdamAvx2(const UpdateCells::TAdamStep& step, double* w,
+                                                     const double* gradient, double* m, double* v, std::size_t count) {
+  return avx2::AdamVectors<avx2::Vec>(step, w, gradient, m, v, count);
 }
 
 __attribute__((target("avx2"))) int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows,

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "NeuralNets/TBasicConnections.h"
+#include "Training/UpdateCells.h"
 
 namespace BlockBackward {
 
@@ -32,6 +33,18 @@ void AccumulateGradient(const TBlockView& block, const double* deltaTo, const do
       for (int f = 0; f < block.nFrom; ++f) {
         if ((flags[f] & FMaskAll) == FMaskAll) g[f] = delta * yFrom[f] + g[f];
       }
+    }
+  }
+}
+
+void Descend(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+             double* velocity) {
+  for (int t = 0; t < block.nTo; ++t) {
+    double* w = block.rows[t];
+    double* v = velocity + static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom);
+    for (int f = 0; f < block.nFrom; ++f) {
+      if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) continue;
+      UpdateCells::Descend(deltaTo[t] * yFrom[f] + 0.0, rate, momentum, v[f], w[f]);
     }
   }
 }

@@ -8,7 +8,11 @@
 //   AccumulateGradient adds dE/dw = delta[t] * y[f] for every connection that
 //                      exists and is trainable; frozen and pruned cells of
 //                      the gradient are never written.
-// Both are plain loops in a fixed order (documented per function), so a
+// For gradient descent after every pattern, Descend takes the place of
+// AccumulateGradient: it spends the pattern's gradient on the weights at once
+// instead of storing it (PropagateError must have read the weights first).
+//
+// All are plain loops in a fixed order (documented per function), so a
 // vectorised version must give exactly the same bits: every output element
 // keeps its own running sum and takes its terms in the order given, and no
 // multiply-add is fused (the build uses -ffp-contract=off).
@@ -39,6 +43,14 @@ void PropagateError(const TBlockView& block, const double* deltaTo, double* errF
 // are trainable (flags FMaskAll), each cell by itself:
 //   grad[t*nFrom+f] = deltaTo[t] * yFrom[f] + grad[t*nFrom+f]
 void AccumulateGradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad);
+
+// The momentum step of one pattern, for connections that exist and are
+// trainable, each cell by itself (i = t * nFrom + f):
+//   g = deltaTo[t] * yFrom[f] + 0.0   (AccumulateGradient's value in a zeroed cell)
+//   UpdateCells::Descend(g, rate, momentum, velocity[i], w[t][f])
+// Other cells keep their weight and their velocity.
+void Descend(const TBlockView& block, const double* deltaTo, const double* yFrom, double rate, double momentum,
+             double* velocity);
 
 }  // namespace BlockBackward
 

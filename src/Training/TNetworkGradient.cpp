@@ -6,9 +6,11 @@
 #include "Common/NumberText.h"
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
+#include "NeuralNets/NetInputKernels.h"
 #include "NeuralNets/TConnectedConnections.h"
 #include "NeuralNets/TPrunedConnections.h"
 #include "Training/BackwardKernels.h"
+#include "Training/UpdateCells.h"
 
 namespace {
 
@@ -190,6 +192,7 @@ void TNetworkGradient::LayOut(bool trainGains) {
     }
   }
 
+  gainGradient_.assign(layout_.gains.size(), 0.0);
   numInputs_ = net.layers[net.inLayer]->numNeurons;
   numOutputs_ = net.layers[lastLayer_]->numNeurons;
   net_.assign(static_cast<std::size_t>(lastLayer_) + 1, {});
@@ -213,7 +216,17 @@ const double* TNetworkGradient::Forward(const double* input) {
     }
     std::vector<double>& netInput = net_[static_cast<std::size_t>(k)];
     for (double& value : netInput) value = 0.0;
-    for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) in.block->AccumulateNetInput(netInput.data());
+    for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) {
+      // A block whose connections all exist (and are trainable) takes the
+      // loop without flag tests: the sums of AccumulateNetInput, with less
+      // to read.
+      if (in.view.flagRows == nullptr) {
+        NetInputKernels::AccumulateDense(in.view.rows, net.layers[in.fromLayer]->outputs.data(), in.view.nFrom,
+                                         in.view.nTo, netInput.data());
+      } else {
+        in.block->AccumulateNetInput(netInput.data());
+      }
+    }
     layer->Activate(netInput.data());
   }
   return net.layers[lastLayer_]->outputs.data();
@@ -221,11 +234,30 @@ const double* TNetworkGradient::Forward(const double* input) {
 
 const double* TNetworkGradient::AddPatternGradient(const double* input, const double* target, double* gradient) {
   const double* outputs = Forward(input);
-  Backward(target, gradient);
+  Backward(target, gradient, nullptr);
   return outputs;
 }
 
-void TNetworkGradient::Backward(const double* target, double* gradient) {
+const double* TNetworkGradient::DescendPattern(const double* input, const double* target, double rate,
+                                               double momentum, double* velocity) {
+  const double* outputs = Forward(input);
+  for (double& g : gainGradient_) g = 0.0;
+  const Descent descent{rate, momentum, velocity};
+  Backward(target, nullptr, &descent);
+  // The gains last: the backward pass reads them.
+  for (std::size_t i = 0; i < layout_.gains.size(); ++i) {
+    const TParameterLayout::Gain& gain = layout_.gains[i];
+    UpdateCells::Descend(gainGradient_[i], rate, momentum, velocity[gain.offset], gain.neuron->gain);
+  }
+  return outputs;
+}
+
+double& TNetworkGradient::GainGradient(long index, double* gradient) {
+  if (gradient != nullptr) return gradient[index];
+  return gainGradient_[static_cast<std::size_t>(index) - layout_.gains.front().offset];
+}
+
+void TNetworkGradient::Backward(const double* target, double* gradient, const Descent* descent) {
   TBasicNetwork& net = network_;
   for (auto& errors : outputError_) {
     for (double& value : errors) value = 0.0;
@@ -256,22 +288,27 @@ void TNetworkGradient::Backward(const double* target, double* gradient) {
         // dE/dg = (y - t) * net.
         const bool gain = slope->fn == SigmoidGainFunction;
         delta[s] = gain ? err[s] * static_cast<TGainNeuron*>(neuron)->gain : err[s];
-        if (gains[s] >= 0) gradient[gains[s]] += err[s] * netInput[s];
+        if (gains[s] >= 0) GainGradient(gains[s], gradient) += err[s] * netInput[s];
         continue;
       }
       delta[s] = err[s] * slope->byNet(neuron, netInput[s], y);
-      if (gains[s] >= 0) gradient[gains[s]] += err[s] * slope->byGain(neuron, netInput[s], y);
+      if (gains[s] >= 0) GainGradient(gains[s], gradient) += err[s] * slope->byGain(neuron, netInput[s], y);
     }
     for (const Incoming& in : incoming) {
-      if (in.parameterBlock >= 0) {
-        const TParameterLayout::Block& block = layout_.blocks[static_cast<std::size_t>(in.parameterBlock)];
-        BackwardKernels::AccumulateGradient(in.view, delta.data(), net.layers[in.fromLayer]->outputs.data(),
-                                          gradient + block.offset);
-      }
+      // The error passes back before a descent moves the block's weights.
       const std::size_t from = static_cast<std::size_t>(in.fromLayer);
       const bool errorNeeded = in.fromLayer != net.inLayer &&
                                (!incoming_[from].empty() || !layout_.gains.empty());
       if (errorNeeded) BackwardKernels::PropagateError(in.view, delta.data(), outputError_[from].data());
+      if (in.parameterBlock < 0) continue;
+      const TParameterLayout::Block& block = layout_.blocks[static_cast<std::size_t>(in.parameterBlock)];
+      const double* y = net.layers[in.fromLayer]->outputs.data();
+      if (descent != nullptr) {
+        BackwardKernels::Descend(in.view, delta.data(), y, descent->rate, descent->momentum,
+                                 descent->velocity + block.offset);
+      } else {
+        BackwardKernels::AccumulateGradient(in.view, delta.data(), y, gradient + block.offset);
+      }
     }
   }
 }

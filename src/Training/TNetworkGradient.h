@@ -31,8 +31,9 @@
 // TErrorCrossEntropyObj accumulates, with dE/dnet = y - t (times the gain
 // for "sigmoid-gain") at the outputs.
 //
-// Forward pass: the same calls as TBasicNetwork::Recall (each block's
-// AccumulateNetInput into a zeroed net-input vector, then the layer's
+// Forward pass: the sums of TBasicNetwork::Recall (each block's
+// AccumulateNetInput into a zeroed net-input vector, or the same kernel
+// without flag tests where every connection exists, then the layer's
 // Activate), so outputs are bit for bit those of Recall, without Recall's
 // warnings; the net inputs are kept for the derivatives.
 //
@@ -94,6 +95,25 @@ struct TParameterLayout {
     for (const Gain& g : gains) fn(GainValue(g), g.offset);
   }
 
+  // The parameters of ForEach in the same order, as runs of neighbours for
+  // loops that vectorise: calls fn(values, gradientIndex, count), where
+  // values[i] is the parameter at gradientIndex + i for i < count. A run
+  // ends where a cell is not trainable; each gain is a run of its own.
+  template <class Fn>
+  void ForEachRun(Fn&& fn) const {
+    for (const Block& b : blocks) {
+      const auto trainable = [&b](std::size_t i) { return b.allTrainable || (b.flags[i] & FMaskAll) == FMaskAll; };
+      std::size_t first = 0;
+      while (first < b.cells) {
+        std::size_t end = first;
+        while (end < b.cells && trainable(end)) ++end;
+        if (end > first) fn(b.weights + first, b.offset + first, end - first);
+        first = end + 1;  // past the cell that ended the run
+      }
+    }
+    for (const Gain& g : gains) fn(&GainValue(g), g.offset, std::size_t{1});
+  }
+
  private:
   static double& GainValue(const Gain& g);
 };
@@ -121,6 +141,16 @@ class TNetworkGradient {
   // outputs as Forward does.
   const double* AddPatternGradient(const double* input, const double* target, double* gradient);
 
+  // Gradient descent on one pattern in one pass, without a gradient array:
+  // the forward pass of |input|, then every trainable parameter takes its
+  // momentum step (UpdateCells::Descend) on its gradient against |target|,
+  // with its velocity at its gradient index in |velocity| (Layout().size
+  // values). The bits are those of AddPatternGradient into a zeroed gradient
+  // followed by that step on every parameter. Returns the outputs as Forward
+  // does (those of the weights before the step).
+  const double* DescendPattern(const double* input, const double* target, double rate, double momentum,
+                               double* velocity);
+
   // AddPatternGradient for |count| patterns (inputs[i] and targets[i]) in
   // turn, with the same bits in |gradient|, pattern i's outputs written to
   // outputs + i * NumOutputs() (TNetworkGradientBatch.cpp). The patterns
@@ -139,7 +169,16 @@ class TNetworkGradient {
   void CheckBlocks();
   void CheckNeurons(const TDerivativeTable& derivatives);
   void LayOut(bool trainGains);
-  void Backward(const double* target, double* gradient);
+  // How DescendPattern spends the gradient.
+  struct Descent {
+    double rate;
+    double momentum;
+    double* velocity;
+  };
+  // The backward pass after Forward: adds the gradient to |gradient|, or,
+  // with |descent| (and a null |gradient|), spends it as DescendPattern does.
+  void Backward(const double* target, double* gradient, const Descent* descent);
+  double& GainGradient(long index, double* gradient);
   bool GroupsApply() const;
   void RunBatch(const double* const* inputs, const double* const* targets, int count, double* gradient,
                 double* outputs);
@@ -173,6 +212,7 @@ class TNetworkGradient {
   };
   std::vector<std::vector<Incoming>> incoming_;
   std::vector<std::vector<long>> gainIndex_;
+  std::vector<double> gainGradient_;  // the gains' gradient in DescendPattern
   // Per layer, for a group of patterns (AddBatchGradient), neuron-major:
   // net inputs, outputs, output errors and deltas; and one block's source
   // outputs row by row (SourceRows).

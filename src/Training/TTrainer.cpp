@@ -187,6 +187,7 @@ struct Run {
     measure.Reset();
     for (int first = 0; first < rows; first += rowsPerStep) {
       const int last = std::min(rows, first + rowsPerStep);
+      if (last - first == 1 && penalty.GetKind() == TPenaltyTerm::Kind::None && StepPattern(first)) continue;
       std::fill(gradient.begin(), gradient.end(), 0.0);
       if (last - first == 1) {
         const int r = order[static_cast<std::size_t>(first)];
@@ -200,6 +201,16 @@ struct Run {
       rule->Step(model.Layout(), gradient.data(), last - first, error);
     }
     return measure.Figure();
+  }
+
+  // The row at |first| of the order through the rule's one-pass step, if it
+  // has one (the bits of the general path, without the gradient array).
+  bool StepPattern(int first) {
+    const int r = order[static_cast<std::size_t>(first)];
+    const double* outputs = rule->StepPattern(model, trainSet.Inputs(r), trainSet.Targets(r));
+    if (outputs == nullptr) return false;
+    measure.Add(trainSet.Targets(r), outputs);
+    return true;
   }
 
   // The rows [first, last) of the order through each block together: the

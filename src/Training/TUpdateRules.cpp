@@ -5,6 +5,9 @@
 #include <limits>
 #include <vector>
 
+#include "Training/BackwardKernels.h"
+#include "Training/UpdateCells.h"
+
 namespace {
 
 // Gradient descent with momentum, after every |rowsPerStep| rows (0: once
@@ -19,10 +22,16 @@ class GradientDescent : public TUpdateRule {
 
   void Step(const TParameterLayout& layout, const double* gradient, int rows, double) override {
     const double rate = rate_ / rows;
-    layout.ForEach([&](double& w, std::size_t k) {
-      velocity_[k] = momentum_ * velocity_[k] - rate * gradient[k];
-      w += velocity_[k];
+    layout.ForEachRun([&](double* w, std::size_t k, std::size_t count) {
+      double* velocity = velocity_.data() + k;
+      for (std::size_t i = 0; i < count; ++i) UpdateCells::Descend(gradient[k + i], rate, momentum_, velocity[i], w[i]);
     });
+  }
+
+  // The same step without the gradient array.
+  const double* StepPattern(TNetworkGradient& model, const double* input, const double* target) override {
+    if (rowsPerStep_ != 1) return nullptr;
+    return model.DescendPattern(input, target, rate_, momentum_, velocity_.data());  // rate_ / 1 rows
   }
 
  private:
@@ -156,15 +165,10 @@ class Adam : public TUpdateRule {
     ++t_;
     power1_ *= beta1_;
     power2_ *= beta2_;
-    const double correction1 = 1.0 - power1_;
-    const double correction2 = 1.0 - power2_;
-    layout.ForEach([&](double& w, std::size_t k) {
-      const double g = gradient[k] / rows;
-      m_[k] = beta1_ * m_[k] + (1.0 - beta1_) * g;
-      v_[k] = beta2_ * v_[k] + (1.0 - beta2_) * (g * g);
-      const double mHat = m_[k] / correction1;
-      const double vHat = v_[k] / correction2;
-      w -= rate_ * mHat / (std::sqrt(vHat) + epsilon_);
+    const UpdateCells::TAdamStep step{static_cast<double>(rows), beta1_, beta2_, 1.0 - beta1_, 1.0 - beta2_,
+                                      1.0 - power1_, 1.0 - power2_, rate_, epsilon_};
+    layout.ForEachRun([&](double* w, std::size_t k, std::size_t count) {
+      BackwardKernels::Adam(step, w, gradient + k, m_.data() + k, v_.data() + k, count);
     });
   }
 
@@ -179,6 +183,8 @@ class Adam : public TUpdateRule {
 };
 
 }  // namespace
+
+const double* TUpdateRule::StepPattern(TNetworkGradient&, const double*, const double*) { return nullptr; }
 
 double EffectiveLearningRate(const TTrainingOptions& options) {
   if (options.learningRate.has_value()) return *options.learningRate;

@@ -23,6 +23,12 @@ class TUpdateRule {
   // summed over the step's |rows| rows, the penalty's share included).
   // |error| is E at the weights the gradient was taken at, when NeedsError.
   virtual void Step(const TParameterLayout& layout, const double* gradient, int rows, double error) = 0;
+  // For a rule that steps after every row: trains |model| on one pattern in
+  // one pass, with the bits of AddPatternGradient into a zeroed gradient
+  // followed by Step (no penalty), and returns the outputs as
+  // AddPatternGradient does. A rule without such a pass (the default)
+  // returns null and changes nothing.
+  virtual const double* StepPattern(TNetworkGradient& model, const double* input, const double* target);
 };
 
 // The rule of |options.algorithm| for a gradient of |size| values.

@@ -3,7 +3,8 @@
 // and the AVX-512 choice forced in turn): shapes with every remainder of the
 // register widths, weights, deltas, outputs and starting errors or gradients
 // with -0.0, infinities, NaN and subnormals, flags with pruned, frozen and
-// odd bit patterns, in every rounding mode.
+// odd bit patterns, in every rounding mode. The same for the update loops
+// (Descend, Adam) against their plain formulas.
 #include <gtest/gtest.h>
 
 #include <cfenv>
@@ -13,6 +14,7 @@
 #include "../NeuralNets/KernelTestSupport.h"
 #include "Training/BackwardKernels.h"
 #include "Training/BlockBackward.h"
+#include "Training/UpdateCells.h"
 
 using namespace kerneltest;
 
@@ -185,6 +187,108 @@ TEST(BackwardKernels, LargeGroupsEqualPlainLoopsRowByRowBitForBit) {
       Matrix m(nFrom, nTo, values, 0.3);
       ExpectGroupKernelsEqualPlainLoops(m, rows, rows + 2, values);
       if (testing::Test::HasFatalFailure()) FAIL() << "nFrom " << nFrom << " nTo " << nTo << " rows " << rows;
+    }
+  }
+}
+
+namespace {
+
+// Descend against the plain loop, the velocities and the weights, for every
+// implementation (frozen and pruned cells must keep both).
+void ExpectDescendEqualsPlainLoop(Matrix& m, ValueSource& values, double rate, double momentum) {
+  const std::vector<double> delta = Values(values, m.nTo);
+  const std::vector<double> y = Values(values, m.nFrom);
+  const std::vector<double> velocityStart = Values(values, m.nFrom * m.nTo);
+  const std::vector<double> weightsStart = m.weights;
+  for (bool withFlags : {false, true}) {
+    m.weights = weightsStart;
+    const View v(m, withFlags);
+    std::vector<double> velocity = velocityStart;
+    BlockBackward::Descend(v.view, delta.data(), y.data(), rate, momentum, velocity.data());
+    const std::vector<double> weights = m.weights;
+    for (std::size_t i = 0; withFlags && i < weights.size(); ++i) {
+      if ((m.flags[i] & FMaskAll) == FMaskAll) continue;
+      ASSERT_EQ(Bits(weights[i]), Bits(weightsStart[i])) << "cell " << i;
+      ASSERT_EQ(Bits(velocity[i]), Bits(velocityStart[i])) << "cell " << i;
+    }
+    for (const NetInputKernels::Isa isa : Implementations()) {
+      m.weights = weightsStart;
+      std::vector<double> actual = velocityStart;
+      BackwardKernels::Descend(isa, v.view, delta.data(), y.data(), rate, momentum, actual.data());
+      ExpectSameBits(velocity, actual, Name(isa));
+      ExpectSameBits(weights, m.weights, Name(isa));
+    }
+  }
+}
+
+}  // namespace
+
+// The plain loop is the gradient of the pattern stored into a zeroed cell
+// and then spent by the step, and the vector loops give its bits: every
+// remainder of the register widths, special values, momentum 0 and not.
+TEST(BackwardKernels, DescendEqualsGradientThenStep) {
+  unsigned seed = 900;
+  for (int nFrom : {0, 1, 2, 3, 4, 5, 7, 8, 9, 17, 33}) {
+    for (int nTo : {0, 1, 3, 7}) {
+      for (double special : {0.0, 0.05, 0.3}) {
+        for (double momentum : {0.0, 0.9}) {
+          ValueSource values(seed++, special);
+          Matrix m(nFrom, nTo, values, 0.3);
+          ExpectDescendEqualsPlainLoop(m, values, 0.7, momentum);
+          if (testing::Test::HasFatalFailure()) {
+            FAIL() << "nFrom " << nFrom << " nTo " << nTo << " special " << special << " momentum " << momentum;
+          }
+        }
+      }
+    }
+  }
+  // The plain loop against its statement: AccumulateGradient into zeros,
+  // then UpdateCells::Descend cell by cell.
+  ValueSource values(5, 0.1);
+  Matrix m(9, 4, values, 0.0);
+  const View v(m, false);
+  const std::vector<double> delta = Values(values, m.nTo), y = Values(values, m.nFrom);
+  std::vector<double> velocity = Values(values, m.nFrom * m.nTo), expectedVelocity = velocity;
+  std::vector<double> gradient(velocity.size(), 0.0), expectedWeights = m.weights;
+  BlockBackward::AccumulateGradient(v.view, delta.data(), y.data(), gradient.data());
+  for (std::size_t i = 0; i < gradient.size(); ++i) {
+    UpdateCells::Descend(gradient[i], 0.3, 0.5, expectedVelocity[i], expectedWeights[i]);
+  }
+  BlockBackward::Descend(v.view, delta.data(), y.data(), 0.3, 0.5, velocity.data());
+  ExpectSameBits(expectedVelocity, velocity, "velocity");
+  ExpectSameBits(expectedWeights, m.weights, "weights");
+}
+
+// Adam's vector loops against UpdateCells::Adam, in every rounding mode:
+// lengths with every remainder, special gradients and moments, a step
+// whose rows are not a power of two.
+TEST(BackwardKernels, AdamEqualsTheFormulaCellByCell) {
+  unsigned seed = 1200;
+  for (int mode : {FE_TONEAREST, FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
+    for (int count : {0, 1, 2, 3, 4, 5, 8, 11, 40}) {
+      for (double special : {0.0, 0.2}) {
+        ValueSource values(seed++, special);
+        const UpdateCells::TAdamStep step{count % 2 == 0 ? 32.0 : 7.0, 0.9, 0.999, 1.0 - 0.9, 1.0 - 0.999,
+                                          0.271, 0.00299, 0.001, 1e-8};
+        const std::vector<double> gradient = Values(values, count);
+        std::vector<double> w = Values(values, count), m = Values(values, count), v = Values(values, count);
+        for (double& x : v) x = x * x;  // a second moment is never negative
+        ASSERT_EQ(std::fesetround(mode), 0);
+        std::vector<double> expectedW = w, expectedM = m, expectedV = v;
+        for (std::size_t i = 0; i < gradient.size(); ++i) {
+          UpdateCells::Adam(step, gradient[i], expectedM[i], expectedV[i], expectedW[i]);
+        }
+        for (const NetInputKernels::Isa isa : Implementations()) {
+          std::vector<double> actualW = w, actualM = m, actualV = v;
+          BackwardKernels::Adam(isa, step, actualW.data(), gradient.data(), actualM.data(), actualV.data(),
+                                gradient.size());
+          ExpectSameBits(expectedW, actualW, Name(isa));
+          ExpectSameBits(expectedM, actualM, Name(isa));
+          ExpectSameBits(expectedV, actualV, Name(isa));
+        }
+        std::fesetround(FE_TONEAREST);
+        if (testing::Test::HasFatalFailure()) FAIL() << "mode " << mode << " count " << count;
+      }
     }
   }
 }

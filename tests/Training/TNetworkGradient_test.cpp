@@ -21,6 +21,7 @@
 #include "NeuralNets/TMLPNetwork.h"
 #include "Training/TTrainingSet.h"
 #include "Training/TrainingObjective.h"
+#include "Training/UpdateCells.h"
 
 namespace {
 
@@ -211,6 +212,61 @@ TEST_P(GradientCheck, BatchEqualsPatternByPattern) {
     model.ForwardBatch(inputs.data(), count, actualOut.data());
     EXPECT_EQ(std::memcmp(expectedOut.data(), actualOut.data(), expectedOut.size() * sizeof(double)), 0) << count;
   }
+}
+
+// Every value a step may change: the block cells (trainable or not) and the
+// gains.
+std::vector<double> Parameters(const TParameterLayout& layout, TBasicNetwork& network) {
+  std::vector<double> values;
+  for (const TParameterLayout::Block& b : layout.blocks) values.insert(values.end(), b.weights, b.weights + b.cells);
+  for (int k = 0; k < network.numLayers; ++k) {
+    for (int i = 0; i < network.layers[k]->numNeurons; ++i) {
+      if (auto* neuron = dynamic_cast<TGainNeuron*>(network.layers[k]->GetNeuron(i))) values.push_back(neuron->gain);
+    }
+  }
+  return values;
+}
+
+// DescendPattern gives the bits of AddPatternGradient into a zeroed gradient
+// followed by the momentum step on every parameter (velocities, weights,
+// gains and outputs), pattern after pattern; cells that are not trainable
+// keep their bits.
+TEST_P(GradientCheck, DescendPatternEqualsGradientThenStep) {
+  const GradientCase& c = GetParam();
+  std::unique_ptr<TBasicNetwork> plainNetwork = Build(c), network = Build(c);
+  const TDerivativeTable derivatives;
+  TNetworkGradient plain(*plainNetwork, derivatives, c.error, c.trainGains);
+  TNetworkGradient model(*network, derivatives, c.error, c.trainGains);
+  const std::unique_ptr<Data> data = MakeData(model.NumInputs(), model.NumOutputs());
+  const std::size_t nOut = static_cast<std::size_t>(model.NumOutputs());
+  const std::vector<double> start = Parameters(model.Layout(), *network);
+  std::vector<double> loud(static_cast<std::size_t>(model.NumInputs()), -700.0);
+  std::vector<double> gradient(plain.Layout().size), plainVelocity(gradient.size(), 0.0), velocity = plainVelocity;
+  for (int i = 0; i < 12; ++i) {
+    const double* input = i % 7 == 6 ? loud.data() : data->MbrDyaRtpInputs[i % 5];
+    const double* target = data->MbrDyaRtpOutputs[(i + 2) % 5];
+    std::fill(gradient.begin(), gradient.end(), 0.0);
+    const double* expectedOut = plain.AddPatternGradient(input, target, gradient.data());
+    plain.Layout().ForEach([&](double& w, std::size_t k) {
+      UpdateCells::Descend(gradient[k], 0.4, 0.8, plainVelocity[k], w);
+    });
+    const double* out = model.DescendPattern(input, target, 0.4, 0.8, velocity.data());
+    ASSERT_EQ(std::memcmp(expectedOut, out, nOut * sizeof(double)), 0) << "pattern " << i;
+    ASSERT_EQ(std::memcmp(plainVelocity.data(), velocity.data(), velocity.size() * sizeof(double)), 0) << i;
+    const std::vector<double> expected = Parameters(plain.Layout(), *plainNetwork);
+    const std::vector<double> actual = Parameters(model.Layout(), *network);
+    ASSERT_EQ(std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(double)), 0) << "pattern " << i;
+  }
+  const std::vector<double> end = Parameters(model.Layout(), *network);
+  std::size_t cell = 0;
+  for (const TParameterLayout::Block& b : model.Layout().blocks) {
+    for (std::size_t i = 0; i < b.cells; ++i, ++cell) {
+      if (b.flags != nullptr && (b.flags[i] & FMaskAll) != FMaskAll) {
+        EXPECT_EQ(std::memcmp(&start[cell], &end[cell], sizeof(double)), 0) << "cell " << cell;
+      }
+    }
+  }
+  EXPECT_NE(std::memcmp(start.data(), end.data(), start.size() * sizeof(double)), 0);
 }
 
 const TTrainingError kRms = TTrainingError::SumSquared;

@@ -2,6 +2,7 @@
 // refusals that come before any change, stopping, pruning, reproducibility.
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -15,7 +16,10 @@
 #include "KQmessage/TException.h"
 #include "NeuralNets/TBasicNetwork.h"
 #include "NeuralNets/TMLPNetwork.h"
+#include "Training/TPenaltyTerm.h"
 #include "Training/TTrainer.h"
+#include "Training/TUpdateRules.h"
+#include "Training/TrainingObjective.h"
 
 namespace {
 
@@ -267,3 +271,43 @@ TEST(TTrainer, PrunesSmallWeightsAndDeadHiddenNeurons) {
 }
 
 }  // namespace
+
+// Incremental training takes its one-pass step without a penalty and the
+// general path (gradient array, then the rule's Step) with one: both give
+// the bits of that general path written out here row by row, on a network
+// with pruned and frozen connections, with momentum.
+TEST(TTrainer, IncrementalEqualsGradientThenStepRowByRow) {
+  auto lwf = std::make_shared<TKQstructure>("lwf");
+  lwf->Set("learningrate", 1.0);
+  lwf->Set("forgettingrate", 0.01);
+  for (const std::shared_ptr<TKQstructure>& penalty : {std::shared_ptr<TKQstructure>(), lwf}) {
+    auto trained = MakeMlp(2, 4, 1, 5), stepped = MakeMlp(2, 4, 1, 5);
+    for (TMLPNetwork* network : {trained.get(), stepped.get()}) {
+      network->priv_conns_index[2][1]->PruneConnection(0, 1);
+      network->priv_conns_index[2][1]->SetUnTrainable(1, 2);
+    }
+    TTrainingOptions options;
+    options.algorithm = TTrainingAlgorithm::Incremental;
+    options.momentum = 0.6;
+    options.epochs = 7;
+    options.shuffle = false;
+    options.penalty = penalty;
+    const std::unique_ptr<Data> data = XorData();
+    TTrainer(options).Train(*trained, *data, nullptr);
+
+    const TDerivativeTable derivatives;
+    TNetworkGradient model(*stepped, derivatives, TTrainingError::SumSquared, false);
+    const TPenaltyTerm term(penalty.get());
+    std::unique_ptr<TUpdateRule> rule = MakeUpdateRule(options, model.Layout().size);
+    std::vector<double> gradient(model.Layout().size);
+    for (int epoch = 0; epoch < options.epochs; ++epoch) {
+      for (int r = 0; r < data->MbrNdxDataRows; ++r) {
+        std::fill(gradient.begin(), gradient.end(), 0.0);
+        model.AddPatternGradient(data->MbrDyaRtpInputs[r], data->MbrDyaRtpOutputs[r], gradient.data());
+        AddPenaltyGradient(model.Layout(), term, 0.5 * 1 / data->MbrNdxDataRows, gradient.data());
+        rule->Step(model.Layout(), gradient.data(), 1, 0.0);
+      }
+    }
+    EXPECT_TRUE(SameBits(Capture(*trained).weights, Capture(*stepped).weights)) << (penalty ? "lwf" : "none");
+  }
+}
