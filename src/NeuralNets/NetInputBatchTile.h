@@ -23,9 +23,10 @@
 // they define NF_BATCH (the attributes of their functions: the instruction
 // set, always inlined) and a vector type with these static members:
 //   using Reg;  kLanes;  kPanels (registers of rows per tile, V);
-//   kTargets (targets per tile, T);  Zero();  Load(p);  Store(p, reg);
-//   Broadcast(value);  Add(a, b);  Mul(a, b);  And(a, b);  Mask(flagByte)
-//   (all ones where the byte holds FMaskExists, all zeros elsewhere).
+//   kMaxPanels (the most a narrower tile takes);  kTargets (targets per
+//   tile, T);  Zero();  Load(p);  Store(p, reg);  Broadcast(value);
+//   Add(a, b);  Mul(a, b);  And(a, b);  Mask(flagByte) (all ones where the
+//   byte holds FMaskExists, all zeros elsewhere).
 // The header has no include guard on purpose: each kernel file compiles it
 // for its own instruction set.
 
@@ -109,7 +110,16 @@ NF_BATCH void BatchTile(const double* const* w, const unsigned char* const* m, c
   }
 }
 
-// Targets [0, T) for every row: tiles of kPanels registers of rows, then
+// Registers of rows in a tile of T targets: kPanels for a full tile, more
+// for a narrower one (up to kMaxPanels), so that it keeps about as many sums
+// in flight.
+template <class Vec, int T>
+constexpr int BatchPanels() {
+  const int panels = Vec::kPanels * Vec::kTargets / T;
+  return panels < Vec::kPanels ? Vec::kPanels : panels > Vec::kMaxPanels ? Vec::kMaxPanels : panels;
+}
+
+// Targets [0, T) for every row: tiles of BatchPanels registers of rows, then
 // of one; |batch| a multiple of kLanes. Targets whose connections all exist
 // (the usual case) are checked once here and then run without the masks.
 template <class Vec, int T, bool Masked>
@@ -121,7 +131,7 @@ NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m
       return;
     }
   }
-  constexpr int kPanels = Vec::kPanels;
+  constexpr int kPanels = BatchPanels<Vec, T>();
   int r = 0;
   for (; r + kPanels * Vec::kLanes <= batch; r += kPanels * Vec::kLanes) {
     BatchTile<Vec, T, kPanels, Masked>(w, m, x + r, nFrom, stride, net + r);
@@ -129,9 +139,10 @@ NF_BATCH void BatchTargets(const double* const* w, const unsigned char* const* m
   for (; r < batch; r += Vec::kLanes) BatchTile<Vec, T, 1, Masked>(w, m, x + r, nFrom, stride, net + r);
 }
 
-// Tiles of Vec::kTargets targets; the rest in one narrower tile. The target
-// tiles are the outer loop, so that a tile's weight rows are read from
-// memory once for the whole group and then served from the cache.
+// Tiles of Vec::kTargets targets (as many as the registers hold sums for);
+// the rest in one narrower tile. The target tiles are the outer loop, so that
+// a tile's weight rows are read from memory once for the whole group and then
+// served from the cache.
 template <class Vec, bool Masked, int T = Vec::kTargets - 1>
 NF_BATCH void BatchRestTargets(const double* const* rows, const unsigned char* const* flagRows, const double* x,
                                int nFrom, int nRest, int batch, int stride, double* net) {

@@ -295,6 +295,7 @@ struct Vec {
   using Reg = __m128d;
   static constexpr int kLanes = 2;
   static constexpr int kPanels = 2;
+  static constexpr int kMaxPanels = 2;
   static constexpr int kTargets = 6;  // 12 sums, 2 values and a weight: 15 of 16 registers
   static Reg Zero() { return _mm_setzero_pd(); }
   static Reg Load(const double* p) { return _mm_loadu_pd(p); }

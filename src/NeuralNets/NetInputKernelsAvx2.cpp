@@ -259,6 +259,7 @@ struct Vec {
   using Reg = __m256d;
   static constexpr int kLanes = 4;
   static constexpr int kPanels = 2;
+  static constexpr int kMaxPanels = 2;
   static constexpr int kTargets = 6;  // 12 sums, 2 values and a weight: 15 of 16 registers
   NF_AVX2 static Reg Zero() { return _mm256_setzero_pd(); }
   NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }

@@ -70,9 +70,9 @@ void ExpectKernelsEqualPlainLoops(const Matrix& m, const Group& g) {
 
 }  // namespace
 
-// Every remainder of the tiles of targets (six, or eight with AVX-512), of
-// the registers of rows of a tile (two, or three with AVX-512) and of the
-// stretches of 32 sources; groups narrower than their stride.
+// Every remainder of the tiles of targets (six, or sixteen with AVX-512), of
+// the rows of a register pair and of the stretches of 32 sources; groups
+// narrower than their stride.
 TEST(NetInputBatchKernels, EqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 1;
   for (int nFrom : {0, 1, 3, 8, 31, 32, 33, 67}) {
@@ -88,6 +88,27 @@ TEST(NetInputBatchKernels, EqualPlainLoopsRowByRowBitForBit) {
               FAIL() << "nFrom " << nFrom << " nTo " << nTo << " batch " << batch << " special " << special
                      << " missing " << missing;
             }
+          }
+        }
+      }
+    }
+  }
+}
+
+// Blocks of a multiple of 512 sources take another tile with AVX-512 (eight
+// targets, three registers of rows): every remainder of it, and sizes beside.
+TEST(NetInputBatchKernels, RowsFourKiBApartEqualPlainLoopsBitForBit) {
+  unsigned seed = 500;
+  for (int nFrom : {511, 512, 1024}) {
+    for (int nTo : {7, 8, 17, 33}) {
+      for (int batch : {7, 24, 33, 40}) {
+        for (double missing : {0.0, 0.02}) {
+          ValueSource values(seed++, 0.1);
+          const Matrix m(nFrom, nTo, values, missing);
+          const Group g(nFrom, nTo, batch, batch + static_cast<int>(values.Index(3)), values);
+          ExpectKernelsEqualPlainLoops(m, g);
+          if (testing::Test::HasFatalFailure()) {
+            FAIL() << "nFrom " << nFrom << " nTo " << nTo << " batch " << batch << " missing " << missing;
           }
         }
       }
