@@ -8,9 +8,9 @@
 // read side by side all fall into the same sets of the first-level cache,
 // whose eight ways cannot hold them, and the tile ran twice as slow. Such
 // blocks take tiles of eight targets and three registers of rows instead
-// (each weight broadcast once for three registers). Every lane computes its own
-// (target, row) sum in the plain loop's order, as with the narrower units
-// (see NetInputBatchTile.h), so the bits are the same.
+// (each weight broadcast once for three registers). Every lane computes its
+// own (target, row) sum in the plain loop's order, as with the narrower
+// units (see NetInputBatchTile.h), so the bits are the same.
 //
 // Compiled as NetInputKernelsAvx2.cpp is: a target attribute on each
 // function, none for the file.
