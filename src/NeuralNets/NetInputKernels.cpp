@@ -329,39 +329,9 @@ int AccumulateBatchSse2(const double* const* rows, const unsigned char* const* f
 
 // ---- Choice of the implementation ----
 
-bool Supported(Isa isa) {
-  switch (isa) {
-    case Isa::kPlain:
-      return true;
-    case Isa::kSse2:
-#if defined(__SSE2__)
-      return true;
-#else
-      return false;
-#endif
-    case Isa::kAvx2:
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-      return __builtin_cpu_supports("avx2");
-#else
-      return false;
-#endif
-    case Isa::kAvx512:
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
-#else
-      return false;
-#endif
-  }
-  return false;
-}
+bool Supported(Isa isa) { return Netforge::SimdSupported(isa); }
 
-Isa Best() {
-  static const Isa best = Supported(Isa::kAvx512) ? Isa::kAvx512
-                          : Supported(Isa::kAvx2) ? Isa::kAvx2
-                          : Supported(Isa::kSse2) ? Isa::kSse2
-                                                  : Isa::kPlain;
-  return best;
-}
+Isa Best() { return Netforge::BestSimdIsa(); }
 
 void AccumulateDense(Isa isa, const double* const* rows, const double* x, int nFrom, int nTo, double* net) {
   NF_ASSERT(Supported(isa));

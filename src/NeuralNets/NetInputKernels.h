@@ -23,14 +23,16 @@
 #ifndef NETFORGE_NEURALNETS_NETINPUTKERNELS_H
 #define NETFORGE_NEURALNETS_NETINPUTKERNELS_H
 
+#include "Common/SimdIsa.h"
+
 namespace NetInputKernels {
 
-// The implementations, by the vector unit they use. kSse2 is the x86-64
-// baseline; kAvx2 and kAvx512 are chosen at run time on processors that have
-// them, so one binary runs on every x86-64 and still uses the wider unit
-// where it can. kAvx512 has batch kernels of its own and otherwise runs the
-// AVX2 kernels.
-enum class Isa { kPlain, kSse2, kAvx2, kAvx512 };
+// The implementations, by the vector unit they use (Common/SimdIsa.h). kSse2
+// is the x86-64 baseline; kAvx2 and kAvx512 are chosen at run time on
+// processors that have them, so one binary runs on every x86-64 and still
+// uses the wider unit where it can. kAvx512 has batch kernels of its own and
+// otherwise runs the AVX2 kernels.
+using Isa = Netforge::SimdIsa;
 
 // Whether this build and this processor can run |isa|.
 bool Supported(Isa isa);
