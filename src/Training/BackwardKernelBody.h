@@ -191,21 +191,28 @@ inline bool AllExist(const unsigned char* flags) {
   }
 }
 
-// Sources [f, f + F) of the rows [r, r + V * kLanes): for every row the
-// targets ascending, as PropagateError takes them row by row.
+// The targets of one stretch of PropagateGroupRows span this many bytes of
+// the group's deltas (64 targets of a group of 32 rows, and at least eight
+// targets): they stay in the first-level cache, beside the stretch's weights
+// of four sources (2 KiB), while every tile of rows passes them.
+constexpr int kPropagateDeltaBytes = 16384;
+
+// Sources [f, f + F) of the rows [r, r + V * kLanes) for the targets [t0,
+// t1): for every row the targets ascending, as PropagateError takes them row
+// by row. |panel| holds the weights w[t][f + i] at (t - t0) * F + i.
 template <class Vec, int F, int V, bool Masked>
-NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* panel, const unsigned char* flagPanel,
-                                    const double* deltaTo, int stride, double* errFrom, int f, int r) {
+NF_BACKWARD void PropagateGroupTile(const double* panel, const unsigned char* flagPanel, const double* deltaTo,
+                                    int stride, double* errFrom, int t0, int t1, int f, int r) {
   const std::size_t step = static_cast<std::size_t>(stride);
   typename Vec::Reg err[F][V];
   for (int i = 0; i < F; ++i) {
     for (int v = 0; v < V; ++v) err[i][v] = Vec::Load(errFrom + (f + i) * step + r + v * Vec::kLanes);
   }
-  for (int t = 0; t < block.nTo; ++t) {
+  for (int t = t0; t < t1; ++t) {
     typename Vec::Reg delta[V];
     for (int v = 0; v < V; ++v) delta[v] = Vec::Load(deltaTo + t * step + r + v * Vec::kLanes);
-    const double* w = panel + static_cast<std::size_t>(t) * F;
-    const unsigned char* flags = Masked ? flagPanel + static_cast<std::size_t>(t) * F : nullptr;
+    const double* w = panel + static_cast<std::size_t>(t - t0) * F;
+    const unsigned char* flags = Masked ? flagPanel + static_cast<std::size_t>(t - t0) * F : nullptr;
     // Masks only where one of the F connections into target t is missing.
     if (!Masked || AllExist<F>(flags)) {
       for (int i = 0; i < F; ++i) {
@@ -227,54 +234,78 @@ NF_BACKWARD void PropagateGroupTile(const TBlockView& block, const double* panel
   }
 }
 
-// The weights (and flags) of the sources [f, f + F) of every target, target
-// by target: the tile reads them in one stream, where the rows of a matrix
-// whose length is a power of two would all compete for the same sets of
-// the cache.
+// The weights (and flags) of the targets [t0, t1), transposed into panels
+// of F sources and then single sources: the panel of the sources from f0
+// starts at f0 * (t1 - t0) and holds w[t][f0 + i] at (t - t0) * F + i. The
+// weight rows are read one after the other; the tiles then read each panel
+// in one stream, where the rows of a block of 512 sources lie 4 KiB apart
+// and compete for the same sets of the first-level cache.
 template <int F>
-inline void PackColumns(const TBlockView& block, int f, double* panel, unsigned char* flagPanel) {
-  for (int t = 0; t < block.nTo; ++t) {
-    for (int i = 0; i < F; ++i) *panel++ = block.rows[t][f + i];
-    if (block.flagRows != nullptr) {
-      for (int i = 0; i < F; ++i) *flagPanel++ = block.flagRows[t][f + i];
-    }
+inline void PackTargets(const TBlockView& block, int t0, int t1, double* panel, unsigned char* flagPanel) {
+  const std::size_t n = static_cast<std::size_t>(t1 - t0);
+  const int wide = block.nFrom - block.nFrom % F;
+  for (int t = t0; t < t1; ++t) {
+    const std::size_t at = static_cast<std::size_t>(t - t0);
+    const double* row = block.rows[t];
+    for (int f = 0; f < wide; f += F) std::memcpy(panel + f * n + at * F, row + f, F * sizeof(double));
+    for (int f = wide; f < block.nFrom; ++f) panel[f * n + at] = row[f];
+    if (block.flagRows == nullptr) continue;
+    const unsigned char* flags = block.flagRows[t];
+    for (int f = 0; f < wide; f += F) std::memcpy(flagPanel + f * n + at * F, flags + f, F);
+    for (int f = wide; f < block.nFrom; ++f) flagPanel[f * n + at] = flags[f];
   }
 }
 
-// Sources [f, f + F) for every register of rows.
+// Sources [f, f + F) of the targets [t0, t1) for every register of rows.
 template <class Vec, int F, bool Masked>
-NF_BACKWARD void PropagateGroupColumns(const TBlockView& block, const double* deltaTo, int covered, int stride,
-                                       double* errFrom, int f, std::vector<double>& panel,
-                                       std::vector<unsigned char>& flagPanel) {
-  PackColumns<F>(block, f, panel.data(), flagPanel.data());
-  for (int r = 0; r < covered; r += Vec::kLanes) {
-    PropagateGroupTile<Vec, F, 1, Masked>(block, panel.data(), flagPanel.data(), deltaTo, stride, errFrom, f, r);
+NF_BACKWARD void PropagateGroupColumns(const double* panel, const unsigned char* flagPanel, const double* deltaTo,
+                                       int covered, int stride, double* errFrom, int t0, int t1, int f) {
+  const std::size_t at = static_cast<std::size_t>(f) * static_cast<std::size_t>(t1 - t0);
+  int r = 0;
+  for (; r + 2 * Vec::kLanes <= covered; r += 2 * Vec::kLanes) {
+    PropagateGroupTile<Vec, F, 2, Masked>(panel + at, Masked ? flagPanel + at : nullptr, deltaTo, stride, errFrom,
+                                          t0, t1, f, r);
+  }
+  for (; r < covered; r += Vec::kLanes) {
+    PropagateGroupTile<Vec, F, 1, Masked>(panel + at, Masked ? flagPanel + at : nullptr, deltaTo, stride, errFrom,
+                                          t0, t1, f, r);
   }
 }
 
-// Tiles of eight sources (a cache line of each weight row) for every
-// register of rows, then single sources; the tiles of sources are the outer
-// loop, so that their weights stay in the cache while every row of the group
-// passes. Returns the rows covered (a multiple of kLanes), every source of
-// them.
+// Stretches of targets, ascending, each transposed into panels; then tiles
+// of four sources times two registers of rows (then one register, then
+// single sources) add the stretch's products to the errors, which wait in
+// errFrom from one stretch to the next, so every sum keeps the targets'
+// order. Against tiles of eight sources times one register over all
+// targets, each tile loads six values for eight products instead of nine,
+// and the stretch's deltas stay in the first-level cache: the kernel took
+// about a sixth less time in gene training (120-512-512-3). Returns the
+// rows covered (a multiple of kLanes), every source of them.
 template <class Vec, bool Masked>
 NF_BACKWARD int PropagateGroupRows(const TBlockView& block, const double* deltaTo, int rows, int stride,
                                    double* errFrom) {
-  constexpr int kF = 8;
+  constexpr int kF = 4;
   const int covered = rows - rows % Vec::kLanes;
   if (covered == 0) return 0;
   // Kept from call to call (one per thread), so that a group allocates nothing.
   thread_local std::vector<double> panel;
   thread_local std::vector<unsigned char> flagPanel;
-  const std::size_t size = static_cast<std::size_t>(block.nTo) * kF;
+  const int stretch = std::max(8, kPropagateDeltaBytes / (stride * static_cast<int>(sizeof(double))));
+  const std::size_t size = static_cast<std::size_t>(block.nFrom) * static_cast<std::size_t>(stretch);
   if (panel.size() < size) panel.resize(size);
   if (Masked && flagPanel.size() < size) flagPanel.resize(size);
-  int f = 0;
-  for (; f + kF <= block.nFrom; f += kF) {
-    PropagateGroupColumns<Vec, kF, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
-  }
-  for (; f < block.nFrom; ++f) {
-    PropagateGroupColumns<Vec, 1, Masked>(block, deltaTo, covered, stride, errFrom, f, panel, flagPanel);
+  for (int t0 = 0; t0 < block.nTo; t0 += stretch) {
+    const int t1 = t0 + stretch < block.nTo ? t0 + stretch : block.nTo;
+    PackTargets<kF>(block, t0, t1, panel.data(), flagPanel.data());
+    int f = 0;
+    for (; f + kF <= block.nFrom; f += kF) {
+      PropagateGroupColumns<Vec, kF, Masked>(panel.data(), flagPanel.data(), deltaTo, covered, stride, errFrom, t0,
+                                             t1, f);
+    }
+    for (; f < block.nFrom; ++f) {
+      PropagateGroupColumns<Vec, 1, Masked>(panel.data(), flagPanel.data(), deltaTo, covered, stride, errFrom, t0,
+                                            t1, f);
+    }
   }
   return covered;
 }

@@ -191,6 +191,28 @@ TEST(BackwardKernels, LargeGroupsEqualPlainLoopsRowByRowBitForBit) {
   }
 }
 
+// The errors are passed back in stretches of targets whose deltas span 16
+// KiB (64 targets of a stride of 32 rows, at least eight): target counts on
+// both sides of one and two stretches, and strides whose stretch is the
+// least one, with rows left over from the tiles of two registers.
+TEST(BackwardKernels, GroupStretchesOfTargetsEqualPlainLoopsBitForBit) {
+  unsigned seed = 900;
+  const std::pair<int, int> stridesAndTargets[] = {{32, 63},  {32, 64},  {32, 65},  {32, 128}, {32, 129},
+                                                   {300, 8}, {300, 9}, {300, 17}, {2048, 8}, {2048, 9}};
+  for (const auto& [stride, nTo] : stridesAndTargets) {
+    for (int nFrom : {7, 12}) {
+      for (int rows : {32, 27}) {
+        ValueSource values(seed++, 0.2);
+        Matrix m(nFrom, nTo, values, 0.3);
+        ExpectGroupKernelsEqualPlainLoops(m, rows, stride, values);
+        if (testing::Test::HasFatalFailure()) {
+          FAIL() << "stride " << stride << " nTo " << nTo << " nFrom " << nFrom << " rows " << rows;
+        }
+      }
+    }
+  }
+}
+
 namespace {
 
 // Descend against the plain loop, the velocities and the weights, for every
