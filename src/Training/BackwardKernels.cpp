@@ -223,6 +223,12 @@ int GradientGroupVectors(Isa isa, const TBlockView& block, const double* deltaTo
   switch (isa) {
 #if defined(__SSE2__)
     case Isa::kAvx512:
+      // Only blocks whose gradient is streamed gain from the wider registers
+      // (see BackwardKernelsAvx512.cpp); the threshold is every copy's.
+      if (static_cast<std::size_t>(block.nFrom) * static_cast<std::size_t>(block.nTo) > sse2::kStreamedGradientCells) {
+        return AccumulateGradientGroupAvx512(block, deltaTo, yRows, rows, stride, grad);
+      }
+      return AccumulateGradientGroupAvx2(block, deltaTo, yRows, rows, stride, grad);
     case Isa::kAvx2:
       return AccumulateGradientGroupAvx2(block, deltaTo, yRows, rows, stride, grad);
     case Isa::kSse2:

@@ -1,8 +1,8 @@
 // The vectorised inner loops of training's backward pass and update steps:
 // the work of BlockBackward and UpdateCells (the plain loops and formulas,
 // and their order) with the vector unit the processor has, chosen at run
-// time as for recall (SSE2, the x86-64 baseline, or AVX2; see
-// NeuralNets/NetInputKernels.h).
+// time as for recall (SSE2, the x86-64 baseline, or AVX2, and AVX-512 for
+// the group gradient of large blocks; see NeuralNets/NetInputKernels.h).
 //
 // All loops work element by element along a weight row: PropagateError
 // keeps a stretch of source errors in registers and adds each target's
@@ -84,6 +84,11 @@ std::size_t AdamAvx2(const UpdateCells::TAdamStep& step, double* w, const double
 int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
 int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                                 int stride, double* grad);
+
+// The group gradient with AVX-512 (BackwardKernelsAvx512.cpp); only where
+// Supported(kAvx512). It covers what its AVX2 version covers.
+int AccumulateGradientGroupAvx512(const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                                  int rows, int stride, double* grad);
 
 }  // namespace BackwardKernels
 

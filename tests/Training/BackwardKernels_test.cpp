@@ -177,7 +177,8 @@ TEST(BackwardKernels, GroupsEqualPlainLoopsRowByRowBitForBit) {
 }
 
 // Blocks on both sides of the size from which the gradient is swept four
-// targets at a time (32768 cells), with targets and sources left over.
+// targets at a time (32768 cells), and with AVX-512, where the processor has
+// it, instead of AVX2, with targets and sources left over.
 TEST(BackwardKernels, LargeGroupsEqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 700;
   const std::pair<int, int> sizes[] = {{128, 256}, {64, 513}, {100, 330}, {130, 255}, {35, 1001}};
