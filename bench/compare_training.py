@@ -110,6 +110,7 @@ def make_cases(build, fann, folder, work):
         peak.multiply_adds.append(multiply_adds_per_epoch(path, hidden))
         shape = [*map(str, hidden)]
         cases.append(Case("nf%d" % i, [nf_train, alg, str(epochs), path, *shape], per_epoch))
+        cases[-1].memory_of = lambda out: (int(out[2]), int(out[3]))  # trainer's bytes, weights
         if alg != "adam":
             cases.append(Case("fann%d" % i, [fann, alg, str(epochs), path, *shape], per_epoch))
         if torch_alg:
@@ -119,16 +120,25 @@ def make_cases(build, fann, folder, work):
     return cases
 
 
+def memory(measured):
+    """The trainer's peak memory growth, in MB and in parameter arrays (8
+    bytes a weight: the gradient is one, each value the rule keeps per weight
+    another)."""
+    grown, weights = measured
+    return "%.1f MB (%.1f arrays)" % (grown / 1e6, grown / (8.0 * weights))
+
+
 def report(cases, rounds):
     c = {case.key: case for case in cases}
     peak = median(c["peak"].values)
     header = ("Training, ms per epoch", "Netforge", "FANN 2.2", "PyTorch 1.13 (OpenBLAS)", "Compute floor",
-              "Ratio", "Target: met")
+              "Ratio", "Target: met", "Trainer's memory")
     print("| " + " | ".join(header) + " |")
     print("|" + "|".join("---" for _ in header) + "|")
     for i, (label, _, _, _, torch_alg, _, _, fann_target, torch_target) in enumerate(CASES):
         nf = median(c["nf%d" % i].values)
-        cells = [label, fmt(c["nf%d" % i].values, 2), "", "", "%.2f" % (1e3 * c["peak"].multiply_adds[i] / peak), "", ""]
+        floor = "%.2f" % (1e3 * c["peak"].multiply_adds[i] / peak)
+        cells = [label, fmt(c["nf%d" % i].values, 2), "", "", floor, "", "", memory(c["nf%d" % i].memory)]
         ratios, targets = [], []
         if "fann%d" % i in c:
             fann = median(c["fann%d" % i].values)
@@ -146,12 +156,15 @@ def report(cases, rounds):
                 targets.append(wanted + ": " + ("yes" if torch >= torch_target * nf else "no"))
             elif torch_target:
                 targets.append("within 2× of PyTorch: " + ("yes" if nf <= 2 * torch else "no"))
+                targets.append("within 1.5× (moonshot): " + ("yes" if nf <= 1.5 * torch else "no"))
         cells[5] = ", ".join(ratios)
         cells[6] = "; ".join(targets)
         print("| " + " | ".join(cells) + " |")
     print()
     print("CPU: %s. Medians of %d interleaved rounds (min–max in brackets), processor time per epoch."
           % (cpu_name(), rounds))
+    print("Trainer's memory: how much the peak resident memory grew while training, beyond the network and the"
+          " data set loaded before, in MB and in arrays of one double per weight.")
     print("Compute floor: the forward and gradient multiply-adds of an epoch at %.1f G multiply-adds/s, the peak of"
           " one core with separate multiplies and adds (%s, bench/nf_peak.cpp, median)."
           % (peak / 1e9, c["peak"].unit))
@@ -179,6 +192,8 @@ def main():
                 case.values.append(case.measure(out))
                 if hasattr(case, "unit_of"):
                     case.unit = case.unit_of(out)
+                if hasattr(case, "memory_of"):
+                    case.memory = case.memory_of(out)
             print("round %d of %d done" % (r + 1, args.rounds), file=sys.stderr)
         report(cases, args.rounds)
     finally:

@@ -3,8 +3,11 @@
 // data set in FANN's training file format ("rows inputs outputs", then each
 // row's inputs and outputs) for EPOCHS epochs with TTrainer, and prints the
 // processor-time milliseconds per epoch (between the ends of the first and
-// the last epoch, so that setting up is left out) and the last epoch's
-// training error.
+// the last epoch, so that setting up is left out), the last epoch's
+// training error, how much the process's peak resident memory grew while
+// training (the trainer's gradients, algorithm state and working memory,
+// beyond the network and the data set already loaded) and the number of
+// weights.
 //
 // Usage: nf_train ALGORITHM EPOCHS FILE HIDDEN...
 //   ALGORITHM  rprop (iRPROP-), incremental (rows in file order, as FANN),
@@ -12,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/resource.h>
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -23,6 +27,13 @@
 #include "Training/TTrainer.h"
 
 namespace {
+
+// The largest resident set of the process so far, in bytes.
+long PeakResidentBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss * 1024L;
+}
 
 double ProcessSeconds() {
   timespec now;
@@ -89,11 +100,14 @@ int main(int argc, char** argv) {
   network.Randomize(-0.1, 0.1);  // FANN's initial range
   double firstEnd = 0.0, lastEnd = 0.0, lastError = 0.0;
   TTrainer trainer(options);
+  const long residentBefore = PeakResidentBytes();
   trainer.Train(network, *data, nullptr, [&](const TEpochReport& report) {
     (report.epoch == 1 ? firstEnd : lastEnd) = ProcessSeconds();
     lastError = report.trainingError;
     return true;
   });
-  std::printf("%.6f %.9g\n", (lastEnd - firstEnd) * 1e3 / (options.epochs - 1), lastError);
+  const long trainerBytes = PeakResidentBytes() - residentBefore;
+  std::printf("%.6f %.9g %ld %d\n", (lastEnd - firstEnd) * 1e3 / (options.epochs - 1), lastError, trainerBytes,
+              network.GetNumWeights(FMaskExists));
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "Common/Assert.h"
 #include "Common/PortableExpParts.h"
 #include "Common/PortableMath.h"
+#include "Common/SimdRegisters.h"
 
 #if defined(__FAST_MATH__)
 #error "VectorExp must not be compiled with -ffast-math"
@@ -28,19 +29,9 @@ namespace sse2_exp {
 
 #define NF_EXP inline
 
-struct Vec {
-  using Reg = __m128d;
-  static constexpr int kLanes = 2;
-  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
-  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
-  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
-  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
-  static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
-  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
-  static Reg Div(Reg a, Reg b) { return _mm_div_pd(a, b); }
+struct Vec : Simd::Sse2 {
   static Reg Neg(Reg a) { return _mm_xor_pd(a, _mm_set1_pd(-0.0)); }
   static Reg Less(Reg a, Reg b) { return _mm_cmplt_pd(a, b); }
-  static Reg Select(Reg mask, Reg a, Reg b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
   static Reg Pow2(Reg t) {
     const __m128i biased = _mm_add_epi64(_mm_castpd_si128(t), _mm_set1_epi64x(ExpParts::kPow2Offset));
     return _mm_castsi128_pd(_mm_slli_epi64(_mm_srli_epi64(biased, ExpParts::kTableBits), 52));

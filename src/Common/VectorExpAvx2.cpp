@@ -15,6 +15,7 @@
 
 #include "Common/PortableExpParts.h"
 #include "Common/PortableMath.h"
+#include "Common/SimdRegisters.h"
 
 #define NF_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
@@ -26,19 +27,9 @@ namespace avx2_exp {
 
 #define NF_EXP NF_AVX2
 
-struct Vec {
-  using Reg = __m256d;
-  static constexpr int kLanes = 4;
-  NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
-  NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
-  NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
-  NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
-  NF_AVX2 static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
-  NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
-  NF_AVX2 static Reg Div(Reg a, Reg b) { return _mm256_div_pd(a, b); }
+struct Vec : Simd::Avx2 {
   NF_AVX2 static Reg Neg(Reg a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
   NF_AVX2 static Reg Less(Reg a, Reg b) { return _mm256_cmp_pd(a, b, _CMP_LT_OS); }
-  NF_AVX2 static Reg Select(Reg mask, Reg a, Reg b) { return _mm256_blendv_pd(b, a, mask); }
   NF_AVX2 static Reg Pow2(Reg t) {
     const __m256i biased = _mm256_add_epi64(_mm256_castpd_si256(t), _mm256_set1_epi64x(ExpParts::kPow2Offset));
     return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_srli_epi64(biased, ExpParts::kTableBits), 52));

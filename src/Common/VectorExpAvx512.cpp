@@ -14,6 +14,7 @@
 
 #include "Common/PortableExpParts.h"
 #include "Common/PortableMath.h"
+#include "Common/SimdRegisters.h"
 
 #define NF_AVX512 __attribute__((target("avx512f"), always_inline)) inline
 
@@ -31,21 +32,11 @@ constexpr __mmask8 kAll = 0xFF;
 // AVX-512F has no logical operations on doubles, only on integers.
 constexpr long long kSignBit = static_cast<long long>(0x8000000000000000ULL);
 
-struct Vec {
-  using Reg = __m512d;
-  static constexpr int kLanes = 8;
-  NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
-  NF_AVX512 static void Store(double* p, Reg value) { _mm512_storeu_pd(p, value); }
-  NF_AVX512 static Reg Broadcast(double value) { return _mm512_set1_pd(value); }
-  NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
-  NF_AVX512 static Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
-  NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
-  NF_AVX512 static Reg Div(Reg a, Reg b) { return _mm512_div_pd(a, b); }
+struct Vec : Simd::Avx512 {
   NF_AVX512 static Reg Neg(Reg a) {
     return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(kSignBit)));
   }
   NF_AVX512 static __mmask8 Less(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OS); }
-  NF_AVX512 static Reg Select(__mmask8 mask, Reg a, Reg b) { return _mm512_mask_blend_pd(mask, b, a); }
   NF_AVX512 static Reg Pow2(Reg t) {
     const __m512i biased = _mm512_add_epi64(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kPow2Offset));
     return _mm512_castsi512_pd(

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "Common/Assert.h"
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 
 #if defined(__SSE2__)
@@ -291,19 +292,10 @@ namespace sse2_batch {
 
 #define NF_BATCH inline
 
-struct Vec {
-  using Reg = __m128d;
-  static constexpr int kLanes = 2;
+struct Vec : Netforge::Simd::Sse2 {
   static constexpr int kPanels = 2;
   static constexpr int kMaxPanels = 2;
   static constexpr int kTargets = 6;  // 12 sums, 2 values and a weight: 15 of 16 registers
-  static Reg Zero() { return _mm_setzero_pd(); }
-  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
-  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
-  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
-  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
-  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
-  static Reg And(Reg a, Reg b) { return _mm_and_pd(a, b); }
   static Reg Mask(unsigned char flags) {
     return _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<long long>(flags & FMaskExists)));
   }

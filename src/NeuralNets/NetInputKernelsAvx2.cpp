@@ -30,6 +30,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 
 #define NF_AVX2 __attribute__((target("avx2"), always_inline)) inline
@@ -255,19 +256,10 @@ namespace avx2_batch {
 
 #define NF_BATCH NF_AVX2
 
-struct Vec {
-  using Reg = __m256d;
-  static constexpr int kLanes = 4;
+struct Vec : Netforge::Simd::Avx2 {
   static constexpr int kPanels = 2;
   static constexpr int kMaxPanels = 2;
   static constexpr int kTargets = 6;  // 12 sums, 2 values and a weight: 15 of 16 registers
-  NF_AVX2 static Reg Zero() { return _mm256_setzero_pd(); }
-  NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
-  NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
-  NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
-  NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
-  NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
-  NF_AVX2 static Reg And(Reg a, Reg b) { return _mm256_and_pd(a, b); }
   NF_AVX2 static Reg Mask(unsigned char flags) {
     return _mm256_castsi256_pd(_mm256_set1_epi64x(-static_cast<long long>(flags & FMaskExists)));
   }

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 
 #define NF_AVX512 __attribute__((target("avx512f"), always_inline)) inline
@@ -35,18 +36,7 @@ namespace avx512_batch {
 
 #define NF_BATCH NF_AVX512
 
-struct Ops {
-  using Reg = __m512d;
-  static constexpr int kLanes = 8;
-  NF_AVX512 static Reg Zero() { return _mm512_setzero_pd(); }
-  NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
-  NF_AVX512 static void Store(double* p, Reg value) { _mm512_storeu_pd(p, value); }
-  NF_AVX512 static Reg Broadcast(double value) { return _mm512_set1_pd(value); }
-  NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
-  NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
-  NF_AVX512 static Reg And(Reg a, Reg b) {
-    return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
-  }
+struct Ops : Netforge::Simd::Avx512 {
   NF_AVX512 static Reg Mask(unsigned char flags) {
     return _mm512_castsi512_pd(_mm512_set1_epi64(-static_cast<long long>(flags & FMaskExists)));
   }

@@ -233,10 +233,10 @@ struct Run {
 
 // Why training stops after |report|'s epoch, if it does.
 std::optional<TStopReason> StopAfter(const TTrainingOptions& o, const TEpochReport& report, int sinceBest,
-                                     bool callbackStops, bool stopRequested) {
+                                     bool callbackStops, bool stopRequested, bool targetReached) {
   if (callbackStops) return TStopReason::Callback;
   if (stopRequested) return TStopReason::Interrupted;
-  if (o.targetError > 0.0 && report.trainingError <= o.targetError) return TStopReason::TargetError;
+  if (targetReached) return TStopReason::TargetError;
   if (report.hasValidation && o.patience > 0 && sinceBest >= o.patience) return TStopReason::Patience;
   return std::nullopt;
 }
@@ -293,7 +293,13 @@ TTrainingResult TTrainer::Train(TBasicNetwork& network, const Data& training, co
     }
     report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const bool callbackStops = onEpoch && !onEpoch(report);
-    if (const auto reason = StopAfter(options_, report, sinceBest, callbackStops, stop_.load())) {
+    // The epoch's error is measured while its updates move the weights, and
+    // the last ones can move the error far: the target counts as reached
+    // when the network as it now stands meets it too (one more forward pass,
+    // only in epochs whose error came below the target).
+    const bool targetReached = options_.targetError > 0.0 && report.trainingError <= options_.targetError &&
+                               MeasureForward(model, trainSet, error) <= options_.targetError;
+    if (const auto reason = StopAfter(options_, report, sinceBest, callbackStops, stop_.load(), targetReached)) {
       result.stop = *reason;
       break;
     }

@@ -28,7 +28,8 @@ struct TTrainingOptions {
   TTrainingAlgorithm algorithm = TTrainingAlgorithm::IRpropMinus;
   TTrainingError error = TTrainingError::SumSquared;
   int epochs = 100;           // at least 1
-  double targetError = 0.0;   // stop once the training error is at or below it; 0: never
+  double targetError = 0.0;   // stop once the training error is at or below it, during the epoch and
+                              // after its last update; 0: never
   // Incremental, Batch, Quickprop: 0.7 when not set; Adam: 0.001. Not used
   // by the RPROP family. Must be finite and >= 0.
   std::optional<double> learningRate;

@@ -21,6 +21,7 @@
 #include "NetworkTestSupport.h"
 #include "NeuralNets/NetInputKernels.h"
 #include "NeuralNets/TBasicConnections.h"
+#include "Support/SimdTestSupport.h"
 
 namespace kerneltest {
 
@@ -118,28 +119,9 @@ inline std::vector<double> Values(ValueSource& values, int n) {
 }
 
 // Every implementation of the kernels this machine can run.
-inline std::vector<NetInputKernels::Isa> Implementations() {
-  std::vector<NetInputKernels::Isa> all;
-  for (auto isa : {NetInputKernels::Isa::kPlain, NetInputKernels::Isa::kSse2, NetInputKernels::Isa::kAvx2,
-                   NetInputKernels::Isa::kAvx512}) {
-    if (NetInputKernels::Supported(isa)) all.push_back(isa);
-  }
-  return all;
-}
+inline std::vector<NetInputKernels::Isa> Implementations() { return TestSupport::SupportedIsas(); }
 
-inline const char* Name(NetInputKernels::Isa isa) {
-  switch (isa) {
-    case NetInputKernels::Isa::kPlain:
-      return "plain";
-    case NetInputKernels::Isa::kSse2:
-      return "SSE2";
-    case NetInputKernels::Isa::kAvx2:
-      return "AVX2";
-    case NetInputKernels::Isa::kAvx512:
-      return "AVX-512";
-  }
-  return "?";
-}
+inline const char* Name(NetInputKernels::Isa isa) { return TestSupport::IsaName(isa); }
 
 }  // namespace kerneltest
 
