@@ -1,14 +1,16 @@
 // The backward loops, written once for every vector unit.
 //
-// Included only by BackwardKernels.cpp (SSE2) and BackwardKernelsAvx2.cpp
-// (AVX2), inside a namespace of their own, after they define NF_BACKWARD (the
+// Included only by BackwardKernels.cpp (SSE2), BackwardKernelsAvx2.cpp
+// (AVX2) and BackwardKernelsAvx512.cpp (AVX-512, the group gradient only),
+// inside a namespace of their own, after they define NF_BACKWARD (the
 // attributes of their functions: the instruction set, always inlined) and a
 // vector type with these static members:
 //   using Reg;  kLanes;  Load(p);  Store(p, reg);  Broadcast(value);
 //   Add(a, b);  Sub(a, b);  Mul(a, b);  Div(a, b);  Sqrt(a);
-//   Select(mask, a, b)        a where the lane's mask is all ones, else b;
-//   Flags(bytes, required)    per lane, all ones where the lane's flag byte
-//                             holds every bit of |required|;
+//   Select(mask, a, b)        a where the lane's mask is set, else b;
+//   Flags(bytes, required)    per lane, a mask set where the lane's flag byte
+//                             holds every bit of |required| (all ones in a
+//                             register, or a bit of a mask register);
 //   FlagMask(byte, required)  the same for one byte, in every lane.
 // The header has no include guard on purpose: each kernel file compiles it
 // for its own instruction set.
@@ -223,7 +225,7 @@ NF_BACKWARD void PropagateGroupTile(const double* panel, const unsigned char* fl
     }
     for (int i = 0; i < F; ++i) {
       const typename Vec::Reg weight = Vec::Broadcast(w[i]);
-      const typename Vec::Reg mask = Vec::FlagMask(flags[i], FMaskExists);
+      const auto mask = Vec::FlagMask(flags[i], FMaskExists);
       for (int v = 0; v < V; ++v) {
         err[i][v] = Vec::Select(mask, Vec::Add(Vec::Mul(weight, delta[v]), err[i][v]), err[i][v]);
       }

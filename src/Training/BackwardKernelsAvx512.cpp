@@ -20,9 +20,10 @@
 #include <cstring>
 #include <vector>
 
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 
-#define NF_AVX512 __attribute__((target("avx512f"), always_inline)) inline
+#define NF_AVX512 NF_SIMD_AVX512
 
 namespace BackwardKernels {
 
@@ -32,35 +33,20 @@ namespace avx512 {
 
 #define NF_BACKWARD NF_AVX512
 
-struct Vec {
-  using Reg = __m512d;
-  static constexpr int kLanes = 8;
-  NF_AVX512 static Reg Load(const double* p) { return _mm512_loadu_pd(p); }
-  NF_AVX512 static void Store(double* p, Reg value) { _mm512_storeu_pd(p, value); }
-  NF_AVX512 static Reg Broadcast(double value) { return _mm512_set1_pd(value); }
-  NF_AVX512 static Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
-  NF_AVX512 static Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
-  NF_AVX512 static Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
-  NF_AVX512 static Reg Div(Reg a, Reg b) { return _mm512_div_pd(a, b); }
-  NF_AVX512 static Reg Sqrt(Reg a) { return _mm512_sqrt_pd(a); }
-  // A lane's mask is all ones or all zeros.
-  NF_AVX512 static Reg Select(Reg mask, Reg a, Reg b) {
-    const __m512i bits = _mm512_castpd_si512(mask);
-    return _mm512_mask_blend_pd(_mm512_test_epi64_mask(bits, bits), b, a);
-  }
+// AVX-512's registers with the flag masks the loops need, as mask registers.
+struct Vec : Netforge::Simd::Avx512 {
   // The eight flag bytes widened to 64 bits, each lane compared with
-  // |required| after keeping only those bits.
-  NF_AVX512 static Reg Flags(const unsigned char* bytes, int required) {
+  // |required| after keeping only those bits. (The zero-masked widening: the
+  // plain one trips GCC 12's uninitialised-use warning.)
+  NF_AVX512 static __mmask8 Flags(const unsigned char* bytes, int required) {
     std::int64_t eight;
     std::memcpy(&eight, bytes, sizeof eight);
-    // (The zero-masked form: the plain one trips GCC 12's uninitialised-use warning.)
     const __m512i wide = _mm512_maskz_cvtepu8_epi64(0xFF, _mm_cvtsi64_si128(eight));
     const __m512i bits = _mm512_set1_epi64(required);
-    const __mmask8 held = _mm512_cmpeq_epi64_mask(_mm512_and_si512(wide, bits), bits);
-    return _mm512_castsi512_pd(_mm512_maskz_set1_epi64(held, -1));
+    return _mm512_cmpeq_epi64_mask(_mm512_and_si512(wide, bits), bits);
   }
-  NF_AVX512 static Reg FlagMask(unsigned char byte, int required) {
-    return _mm512_castsi512_pd(_mm512_set1_epi64(-static_cast<long long>((byte & required) == required)));
+  NF_AVX512 static __mmask8 FlagMask(unsigned char byte, int required) {
+    return (byte & required) == required ? 0xFF : 0;
   }
 };
 
