@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Common/Assert.h"
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 #include "Training/UpdateCells.h"
 
@@ -46,18 +47,7 @@ namespace sse2 {
 
 #define NF_BACKWARD inline
 
-struct Vec {
-  using Reg = __m128d;
-  static constexpr int kLanes = 2;
-  static Reg Load(const double* p) { return _mm_loadu_pd(p); }
-  static void Store(double* p, Reg value) { _mm_storeu_pd(p, value); }
-  static Reg Broadcast(double value) { return _mm_set1_pd(value); }
-  static Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
-  static Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
-  static Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
-  static Reg Div(Reg a, Reg b) { return _mm_div_pd(a, b); }
-  static Reg Sqrt(Reg a) { return _mm_sqrt_pd(a); }
-  static Reg Select(Reg mask, Reg a, Reg b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
+struct Vec : Netforge::Simd::Sse2 {
   static Reg Flags(const unsigned char* bytes, int required) {
     return _mm_castsi128_pd(_mm_set_epi64x(-static_cast<long long>((bytes[1] & required) == required),
                                            -static_cast<long long>((bytes[0] & required) == required)));

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Common/SimdRegisters.h"
 #include "NeuralNets/TBasicConnections.h"
 
 #define NF_AVX2 __attribute__((target("avx2"), always_inline)) inline
@@ -26,18 +27,7 @@ namespace avx2 {
 
 #define NF_BACKWARD NF_AVX2
 
-struct Vec {
-  using Reg = __m256d;
-  static constexpr int kLanes = 4;
-  NF_AVX2 static Reg Load(const double* p) { return _mm256_loadu_pd(p); }
-  NF_AVX2 static void Store(double* p, Reg value) { _mm256_storeu_pd(p, value); }
-  NF_AVX2 static Reg Broadcast(double value) { return _mm256_set1_pd(value); }
-  NF_AVX2 static Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
-  NF_AVX2 static Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
-  NF_AVX2 static Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
-  NF_AVX2 static Reg Div(Reg a, Reg b) { return _mm256_div_pd(a, b); }
-  NF_AVX2 static Reg Sqrt(Reg a) { return _mm256_sqrt_pd(a); }
-  NF_AVX2 static Reg Select(Reg mask, Reg a, Reg b) { return _mm256_blendv_pd(b, a, mask); }
+struct Vec : Netforge::Simd::Avx2 {
   // The four flag bytes widened to 64 bits, each lane compared with
   // |required| after keeping only those bits.
   NF_AVX2 static Reg Flags(const unsigned char* bytes, int required) {
