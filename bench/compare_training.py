@@ -121,11 +121,8 @@ def make_cases(build, fann, folder, work):
 
 
 def memory(measured):
-    """The trainer's peak memory growth, in MB and in parameter arrays (8
-    bytes a weight: the gradient is one, each value the rule keeps per weight
-    another)."""
-    grown, weights = measured
-    return "%.1f MB (%.1f arrays)" % (grown / 1e6, grown / (8.0 * weights))
+    """How far the resident memory rose while training, in MB."""
+    return "%.1f MB" % (measured[0] / 1e6)
 
 
 def report(cases, rounds):
@@ -163,8 +160,11 @@ def report(cases, rounds):
     print()
     print("CPU: %s. Medians of %d interleaved rounds (min–max in brackets), processor time per epoch."
           % (cpu_name(), rounds))
-    print("Trainer's memory: how much the peak resident memory grew while training, beyond the network and the"
-          " data set loaded before, in MB and in arrays of one double per weight.")
+    grown, weights = c["nf%d" % (len(CASES) - 1)].memory
+    print("Trainer's memory: how far the resident memory rose above what it was just before training (network and"
+          " data set loaded): gradient, the rule's state, the trainer's copy of the weights at the start of each"
+          " epoch and working memory. %s: %d weights, %.1f MB per array of one double per weight, so the rise is"
+          " %.1f such arrays." % (CASES[-1][0], weights, weights * 8 / 1e6, grown / (8.0 * weights)))
     print("Compute floor: the forward and gradient multiply-adds of an epoch at %.1f G multiply-adds/s, the peak of"
           " one core with separate multiplies and adds (%s, bench/nf_peak.cpp, median)."
           % (peak / 1e9, c["peak"].unit))

@@ -4,10 +4,10 @@
 // row's inputs and outputs) for EPOCHS epochs with TTrainer, and prints the
 // processor-time milliseconds per epoch (between the ends of the first and
 // the last epoch, so that setting up is left out), the last epoch's
-// training error, how much the process's peak resident memory grew while
-// training (the trainer's gradients, algorithm state and working memory,
-// beyond the network and the data set already loaded) and the number of
-// weights.
+// training error, how far the process's resident memory rose above what it
+// was just before training (the trainer's gradients, algorithm state and
+// working memory, beyond the network and the data set already loaded) and
+// the number of weights.
 //
 // Usage: nf_train ALGORITHM EPOCHS FILE HIDDEN...
 //   ALGORITHM  rprop (iRPROP-), incremental (rows in file order, as FANN),
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/resource.h>
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -28,12 +27,20 @@
 
 namespace {
 
-// The largest resident set of the process so far, in bytes.
-long PeakResidentBytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss * 1024L;
+// The process's resident memory, in bytes: "VmRSS" (now) or "VmHWM" (the
+// largest since the last ResetPeakResident) from /proc/self/status.
+long ResidentBytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  long kilobytes = -1;
+  while (status >> word) {
+    if (word == std::string(field) + ":" && status >> kilobytes) break;
+  }
+  return kilobytes * 1024L;
 }
+
+// Starts VmHWM afresh from the current resident memory (Linux 4.0 and later).
+void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 double ProcessSeconds() {
   timespec now;
@@ -100,13 +107,14 @@ int main(int argc, char** argv) {
   network.Randomize(-0.1, 0.1);  // FANN's initial range
   double firstEnd = 0.0, lastEnd = 0.0, lastError = 0.0;
   TTrainer trainer(options);
-  const long residentBefore = PeakResidentBytes();
+  ResetPeakResident();
+  const long residentBefore = ResidentBytes("VmRSS");
   trainer.Train(network, *data, nullptr, [&](const TEpochReport& report) {
     (report.epoch == 1 ? firstEnd : lastEnd) = ProcessSeconds();
     lastError = report.trainingError;
     return true;
   });
-  const long trainerBytes = PeakResidentBytes() - residentBefore;
+  const long trainerBytes = ResidentBytes("VmHWM") - residentBefore;
   std::printf("%.6f %.9g %ld %d\n", (lastEnd - firstEnd) * 1e3 / (options.epochs - 1), lastError, trainerBytes,
               network.GetNumWeights(FMaskExists));
   return 0;
