@@ -436,3 +436,76 @@ NF_BACKWARD int GradientGroup(const TBlockView& block, const double* deltaTo, co
   return block.flagRows == nullptr ? GradientGroupRows<Vec, false>(block, deltaTo, yRows, rows, stride, grad)
                                    : GradientGroupRows<Vec, true>(block, deltaTo, yRows, rows, stride, grad);
 }
+
+// ---- Sources left over from the registers ----
+//
+// The sources the loops above leave (a bias block's single source, the last
+// of an odd width) are summed with the targets in the lanes instead: a
+// register holds the cells of kLanes targets for one source, each still
+// taking its rows ascending. The deltas lie neuron-major, a target's rows
+// side by side, so each kLanes x kLanes square of them (kLanes targets times
+// kLanes rows) is loaded a target per register and transposed in registers
+// (Vec::Transpose) into a row per register. Added to the members listed at
+// the top: Transpose(regs), regs[i][j] becomes regs[j][i].
+
+// Source f of the targets [t, t + V * kLanes): each cell's sum over the
+// rows ascending, stored only where the connection exists and is trainable.
+template <class Vec, int V, bool Masked>
+NF_BACKWARD void GradientSourceTargets(const TBlockView& block, const double* deltaTo, std::size_t stride,
+                                       const double* const* yRows, int rows, int t, int f, double* grad) {
+  constexpr int L = Vec::kLanes;
+  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
+  double cells[V * L];
+  for (int i = 0; i < V * L; ++i) cells[i] = grad[static_cast<std::size_t>(t + i) * nFrom + static_cast<std::size_t>(f)];
+  typename Vec::Reg sum[V];
+  for (int v = 0; v < V; ++v) sum[v] = Vec::Load(cells + v * L);
+  int r = 0;
+  for (; r + L <= rows; r += L) {
+    for (int v = 0; v < V; ++v) {
+      typename Vec::Reg d[L];
+      for (int i = 0; i < L; ++i) {
+        d[i] = Vec::Load(deltaTo + static_cast<std::size_t>(t + v * L + i) * stride + static_cast<std::size_t>(r));
+      }
+      Vec::Transpose(d);
+      for (int j = 0; j < L; ++j) sum[v] = Vec::Add(Vec::Mul(d[j], Vec::Broadcast(yRows[r + j][f])), sum[v]);
+    }
+  }
+  for (; r < rows; ++r) {
+    double d[V * L];
+    for (int i = 0; i < V * L; ++i) d[i] = deltaTo[static_cast<std::size_t>(t + i) * stride + static_cast<std::size_t>(r)];
+    const typename Vec::Reg y = Vec::Broadcast(yRows[r][f]);
+    for (int v = 0; v < V; ++v) sum[v] = Vec::Add(Vec::Mul(Vec::Load(d + v * L), y), sum[v]);
+  }
+  for (int v = 0; v < V; ++v) Vec::Store(cells + v * L, sum[v]);
+  for (int i = 0; i < V * L; ++i) {
+    if (Masked && (block.flagRows[t + i][f] & FMaskAll) != FMaskAll) continue;
+    grad[static_cast<std::size_t>(t + i) * nFrom + static_cast<std::size_t>(f)] = cells[i];
+  }
+}
+
+// The sources [first, nFrom) of the targets whole registers hold, two
+// registers of targets at a time (two sums in flight), then one; returns
+// the targets covered.
+template <class Vec, bool Masked>
+NF_BACKWARD int GradientSourcesLeft(const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                                    int rows, int stride, double* grad, int first) {
+  const std::size_t step = static_cast<std::size_t>(stride);
+  const int covered = block.nTo - block.nTo % Vec::kLanes;
+  for (int f = first; f < block.nFrom; ++f) {
+    int t = 0;
+    for (; t + 2 * Vec::kLanes <= covered; t += 2 * Vec::kLanes) {
+      GradientSourceTargets<Vec, 2, Masked>(block, deltaTo, step, yRows, rows, t, f, grad);
+    }
+    for (; t < covered; t += Vec::kLanes) {
+      GradientSourceTargets<Vec, 1, Masked>(block, deltaTo, step, yRows, rows, t, f, grad);
+    }
+  }
+  return covered;
+}
+
+template <class Vec>
+NF_BACKWARD int GradientSourcesLeftOver(const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                                        int rows, int stride, double* grad, int first) {
+  return block.flagRows == nullptr ? GradientSourcesLeft<Vec, false>(block, deltaTo, yRows, rows, stride, grad, first)
+                                   : GradientSourcesLeft<Vec, true>(block, deltaTo, yRows, rows, stride, grad, first);
+}

@@ -55,6 +55,11 @@ struct Vec : Netforge::Simd::Sse2 {
   static Reg FlagMask(unsigned char byte, int required) {
     return _mm_castsi128_pd(_mm_set1_epi64x(-static_cast<long long>((byte & required) == required)));
   }
+  static void Transpose(Reg (&regs)[2]) {
+    const Reg low = _mm_unpacklo_pd(regs[0], regs[1]);
+    regs[1] = _mm_unpackhi_pd(regs[0], regs[1]);
+    regs[0] = low;
+  }
 };
 
 #include "Training/BackwardKernelBody.h"
@@ -156,40 +161,41 @@ void PropagateGroupRest(Isa isa, const TBlockView& block, const double* deltaTo,
   }
 }
 
-// Targets per pass of GradientGroupRest: that many independent sums, so that
-// the additions overlap instead of waiting for one another.
-constexpr int kRestTargets = 8;
+// Cell (t, f) over the rows ascending; a cell that is not trainable keeps
+// its value.
+void GradientRestCell(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
+                      std::size_t stride, double* grad, int t, int f) {
+  if (block.flagRows != nullptr && (block.flagRows[t][f] & FMaskAll) != FMaskAll) return;
+  double& cell = grad[static_cast<std::size_t>(t) * static_cast<std::size_t>(block.nFrom) + static_cast<std::size_t>(f)];
+  double sum = cell;
+  for (int r = 0; r < rows; ++r) sum = deltaTo[static_cast<std::size_t>(t) * stride + static_cast<std::size_t>(r)] * yRows[r][f] + sum;
+  cell = sum;
+}
 
-// Source f of the targets [t, t + T): each cell over the rows ascending.
-template <int T>
-void GradientRestCells(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
-                       std::size_t stride, double* grad, int t, int f) {
-  const std::size_t nFrom = static_cast<std::size_t>(block.nFrom);
-  double sum[T];
-  for (int k = 0; k < T; ++k) sum[k] = grad[static_cast<std::size_t>(t + k) * nFrom + static_cast<std::size_t>(f)];
-  for (int r = 0; r < rows; ++r) {
-    const double y = yRows[r][f];
-    for (int k = 0; k < T; ++k) {
-      sum[k] = deltaTo[static_cast<std::size_t>(t + k) * stride + static_cast<std::size_t>(r)] * y + sum[k];
-    }
-  }
-  for (int k = 0; k < T; ++k) {
-    if (block.flagRows != nullptr && (block.flagRows[t + k][f] & FMaskAll) != FMaskAll) continue;
-    grad[static_cast<std::size_t>(t + k) * nFrom + static_cast<std::size_t>(f)] = sum[k];
+// The sources [first, nFrom) of the targets [firstTarget, nTo) (fewer than
+// a register's worth, after the vector loops).
+void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows, int stride,
+                       double* grad, int first, int firstTarget) {
+  const std::size_t step = static_cast<std::size_t>(stride);
+  for (int f = first; f < block.nFrom; ++f) {
+    for (int t = firstTarget; t < block.nTo; ++t) GradientRestCell(block, deltaTo, yRows, rows, step, grad, t, f);
   }
 }
 
-// The sources [first, nFrom) of every target, each cell over the rows
-// ascending; a cell that is not trainable keeps its value.
-void GradientGroupRest(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows, int stride,
-                       double* grad, int first) {
-  const std::size_t step = static_cast<std::size_t>(stride);
-  for (int f = first; f < block.nFrom; ++f) {
-    int t = 0;
-    for (; t + kRestTargets <= block.nTo; t += kRestTargets) {
-      GradientRestCells<kRestTargets>(block, deltaTo, yRows, rows, step, grad, t, f);
-    }
-    for (; t < block.nTo; ++t) GradientRestCells<1>(block, deltaTo, yRows, rows, step, grad, t, f);
+// The targets whose sources [first, nFrom) the vector loops of |isa| covered.
+int GradientSourcesLeftVectors(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                               int rows, int stride, double* grad, int first) {
+  if (first >= block.nFrom) return block.nTo;
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      return AccumulateGradientSourcesLeftAvx2(block, deltaTo, yRows, rows, stride, grad, first);
+    case Isa::kSse2:
+      return sse2::GradientSourcesLeftOver<sse2::Vec>(block, deltaTo, yRows, rows, stride, grad, first);
+#endif
+    default:
+      return 0;
   }
 }
 
@@ -244,7 +250,8 @@ void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* del
   NF_ASSERT(NetInputKernels::Supported(isa));
   NF_ASSERT(rows<=stride);
   const int done = GradientGroupVectors(isa, block, deltaTo, yRows, rows, stride, grad);
-  GradientGroupRest(block, deltaTo, yRows, rows, stride, grad, done);
+  const int targets = GradientSourcesLeftVectors(isa, block, deltaTo, yRows, rows, stride, grad, done);
+  GradientGroupRest(block, deltaTo, yRows, rows, stride, grad, done, targets);
 }
 
 void PropagateErrorGroup(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom) {

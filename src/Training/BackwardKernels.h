@@ -84,6 +84,11 @@ std::size_t AdamAvx2(const UpdateCells::TAdamStep& step, double* w, const double
 int PropagateErrorGroupAvx2(const TBlockView& block, const double* deltaTo, int rows, int stride, double* errFrom);
 int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows, int rows,
                                 int stride, double* grad);
+// The group gradient of the sources [first, nFrom) the loops above leave,
+// with the targets in the lanes; covers the targets [0, returned value) of
+// those sources.
+int AccumulateGradientSourcesLeftAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows,
+                                      int rows, int stride, double* grad, int first);
 
 // The group gradient with AVX-512 (BackwardKernelsAvx512.cpp); only where
 // Supported(kAvx512). It covers what its AVX2 version covers.

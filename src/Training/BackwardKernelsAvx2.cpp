@@ -40,6 +40,16 @@ struct Vec : Netforge::Simd::Avx2 {
   NF_AVX2 static Reg FlagMask(unsigned char byte, int required) {
     return _mm256_castsi256_pd(_mm256_set1_epi64x(-static_cast<long long>((byte & required) == required)));
   }
+  NF_AVX2 static void Transpose(Reg (&regs)[4]) {
+    const Reg low01 = _mm256_unpacklo_pd(regs[0], regs[1]);   // 00 10 02 12
+    const Reg high01 = _mm256_unpackhi_pd(regs[0], regs[1]);  // 01 11 03 13
+    const Reg low23 = _mm256_unpacklo_pd(regs[2], regs[3]);   // 20 30 22 32
+    const Reg high23 = _mm256_unpackhi_pd(regs[2], regs[3]);  // 21 31 23 33
+    regs[0] = _mm256_permute2f128_pd(low01, low23, 0x20);
+    regs[1] = _mm256_permute2f128_pd(high01, high23, 0x20);
+    regs[2] = _mm256_permute2f128_pd(low01, low23, 0x31);
+    regs[3] = _mm256_permute2f128_pd(high01, high23, 0x31);
+  }
 };
 
 #include "Training/BackwardKernelBody.h"
@@ -79,6 +89,12 @@ __attribute__((target("avx2"))) int AccumulateGradientGroupAvx2(const TBlockView
                                                                 const double* const* yRows, int rows, int stride,
                                                                 double* grad) {
   return avx2::GradientGroup<avx2::Vec>(block, deltaTo, yRows, rows, stride, grad);
+}
+
+__attribute__((target("avx2"))) int AccumulateGradientSourcesLeftAvx2(const TBlockView& block, const double* deltaTo,
+                                                                     const double* const* yRows, int rows, int stride,
+                                                                     double* grad, int first) {
+  return avx2::GradientSourcesLeftOver<avx2::Vec>(block, deltaTo, yRows, rows, stride, grad, first);
 }
 
 }  // namespace BackwardKernels

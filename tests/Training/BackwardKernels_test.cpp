@@ -156,12 +156,13 @@ void ExpectGroupKernelsEqualPlainLoops(Matrix& m, int rows, int stride, ValueSou
 }  // namespace
 
 // Every remainder of the tiles (four sources, two registers of rows, two
-// targets times four registers of gradient cells, eight targets of the
-// sources left over), groups narrower than their stride.
+// targets times four registers of gradient cells; for the sources left
+// over, two registers of targets, one, and single targets, squares of rows
+// and single rows), groups narrower than their stride.
 TEST(BackwardKernels, GroupsEqualPlainLoopsRowByRowBitForBit) {
   unsigned seed = 300;
   for (int nFrom : {0, 1, 3, 4, 5, 9, 14, 16, 17, 30, 35}) {
-    for (int nTo : {0, 1, 3, 8, 9, 17}) {
+    for (int nTo : {0, 1, 3, 4, 8, 9, 13, 17}) {
       for (int rows : {0, 1, 2, 3, 4, 5, 8, 9, 16, 19}) {
         for (double special : {0.0, 0.2}) {
           ValueSource values(seed++, special);
