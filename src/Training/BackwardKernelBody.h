@@ -509,3 +509,27 @@ NF_BACKWARD int GradientSourcesLeftOver(const TBlockView& block, const double* d
   return block.flagRows == nullptr ? GradientSourcesLeft<Vec, false>(block, deltaTo, yRows, rows, stride, grad, first)
                                    : GradientSourcesLeft<Vec, true>(block, deltaTo, yRows, rows, stride, grad, first);
 }
+
+// rowMajor[r * pitch + f] = group[f * stride + r] for the neurons [0, n)
+// and rows [0, rows): squares of kLanes x kLanes transposed in registers,
+// the neurons and rows left over one by one.
+template <class Vec>
+NF_BACKWARD void TransposeGroup(const double* group, int n, int rows, std::size_t stride, double* rowMajor,
+                                std::size_t pitch) {
+  constexpr int L = Vec::kLanes;
+  const int wide = n - n % L;
+  const int tall = rows - rows % L;
+  for (int f = 0; f < wide; f += L) {
+    for (int r = 0; r < tall; r += L) {
+      typename Vec::Reg square[L];
+      for (int i = 0; i < L; ++i) square[i] = Vec::Load(group + static_cast<std::size_t>(f + i) * stride + r);
+      Vec::Transpose(square);
+      for (int j = 0; j < L; ++j) Vec::Store(rowMajor + static_cast<std::size_t>(r + j) * pitch + f, square[j]);
+    }
+  }
+  for (int f = 0; f < n; ++f) {
+    for (int r = f < wide ? tall : 0; r < rows; ++r) {
+      rowMajor[static_cast<std::size_t>(r) * pitch + f] = group[static_cast<std::size_t>(f) * stride + r];
+    }
+  }
+}

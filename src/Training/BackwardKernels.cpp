@@ -302,6 +302,35 @@ void PropagateError(const TBlockView& block, const double* deltaTo, double* errF
   PropagateError(NetInputKernels::Best(), block, deltaTo, errFrom);
 }
 
+void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  NF_ASSERT(rows<=stride);
+  NF_ASSERT(n<=pitch);
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      TransposeGroupAvx2(group, n, rows, stride, rowMajor, pitch);
+      return;
+    case Isa::kSse2:
+      sse2::TransposeGroup<sse2::Vec>(group, n, rows, static_cast<std::size_t>(stride), rowMajor,
+                                      static_cast<std::size_t>(pitch));
+      return;
+#endif
+    default:
+      for (int r = 0; r < rows; ++r) {
+        for (int f = 0; f < n; ++f) {
+          rowMajor[static_cast<std::size_t>(r) * static_cast<std::size_t>(pitch) + static_cast<std::size_t>(f)] =
+              group[static_cast<std::size_t>(f) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(r)];
+        }
+      }
+  }
+}
+
+void TransposeGroup(const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
+  TransposeGroup(NetInputKernels::Best(), group, n, rows, stride, rowMajor, pitch);
+}
+
 void AccumulateGradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {
   AccumulateGradient(NetInputKernels::Best(), block, deltaTo, yFrom, grad);
 }

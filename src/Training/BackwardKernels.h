@@ -66,6 +66,12 @@ void AccumulateGradientGroup(const TBlockView& block, const double* deltaTo, con
                              int stride, double* grad);
 void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo, int rows, int stride,
                          double* errFrom);
+
+// The group's values of |n| neurons for |rows| rows, neuron-major
+// (group[f * stride + r]), row by row: rowMajor[r * pitch + f]. The source
+// rows AccumulateGradientGroup reads, from a layer's group outputs.
+void TransposeGroup(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
 void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows,
                              int rows, int stride, double* grad);
 
@@ -87,6 +93,7 @@ int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, 
 // The group gradient of the sources [first, nFrom) the loops above leave,
 // with the targets in the lanes; covers the targets [0, returned value) of
 // those sources.
+void TransposeGroupAvx2(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
 int AccumulateGradientSourcesLeftAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows,
                                       int rows, int stride, double* grad, int first);
 

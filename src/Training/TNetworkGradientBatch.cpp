@@ -139,10 +139,8 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
   // Grown, never shrunk: the blocks of a group take turns.
   const std::size_t size = pitch * static_cast<std::size_t>(rows);
   if (sourceRows_.size() < size) sourceRows_.resize(size);
-  for (std::size_t f = 0; f < n; ++f) {
-    const double* y = Column(groupOut_[static_cast<std::size_t>(k)], static_cast<int>(f));
-    for (int r = 0; r < rows; ++r) sourceRows_[static_cast<std::size_t>(r) * pitch + f] = y[r];
-  }
+  BackwardKernels::TransposeGroup(groupOut_[static_cast<std::size_t>(k)].data(), static_cast<int>(n), rows,
+                                  kGroupRows, sourceRows_.data(), static_cast<int>(pitch));
   for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = sourceRows_.data() + r * pitch;
   return sourceRowPointers_.data();
 }

@@ -316,3 +316,26 @@ TEST(BackwardKernels, AdamEqualsTheFormulaCellByCell) {
     }
   }
 }
+
+// The group's values row by row for every count of neurons and rows on both
+// sides of the squares of two and four (transposed in registers), the
+// cells between the rows (pitch beyond the neurons) left alone.
+TEST(BackwardKernels, TransposeGroupGivesEveryRowItsValues) {
+  for (int n : {0, 1, 2, 3, 4, 5, 8, 11}) {
+    for (int rows : {0, 1, 2, 3, 4, 5, 7, 9}) {
+      const int stride = rows + 3;
+      const int pitch = n + 2;
+      std::vector<double> group(static_cast<std::size_t>(n * stride));
+      for (std::size_t i = 0; i < group.size(); ++i) group[i] = static_cast<double>(i) + 0.5;
+      std::vector<double> expected(static_cast<std::size_t>(rows * pitch), -1.0);
+      for (int r = 0; r < rows; ++r) {
+        for (int f = 0; f < n; ++f) expected[static_cast<std::size_t>(r * pitch + f)] = group[static_cast<std::size_t>(f * stride + r)];
+      }
+      for (const NetInputKernels::Isa isa : Implementations()) {
+        std::vector<double> actual(expected.size(), -1.0);
+        BackwardKernels::TransposeGroup(isa, group.data(), n, rows, stride, actual.data(), pitch);
+        EXPECT_EQ(expected, actual) << Name(isa) << " n " << n << " rows " << rows;
+      }
+    }
+  }
+}
