@@ -514,7 +514,7 @@ NF_BACKWARD int GradientSourcesLeftOver(const TBlockView& block, const double* d
 // and rows [0, rows): squares of kLanes x kLanes transposed in registers,
 // the neurons and rows left over one by one.
 template <class Vec>
-NF_BACKWARD void TransposeGroup(const double* group, int n, int rows, std::size_t stride, double* rowMajor,
+NF_BACKWARD void GroupToRows(const double* group, int n, int rows, std::size_t stride, double* rowMajor,
                                 std::size_t pitch) {
   constexpr int L = Vec::kLanes;
   const int wide = n - n % L;
@@ -531,5 +531,25 @@ NF_BACKWARD void TransposeGroup(const double* group, int n, int rows, std::size_
     for (int r = f < wide ? tall : 0; r < rows; ++r) {
       rowMajor[static_cast<std::size_t>(r) * pitch + f] = group[static_cast<std::size_t>(f) * stride + r];
     }
+  }
+}
+
+// group[f * stride + r] = rowPtrs[r][f] for the neurons [0, n) and rows
+// [0, rows): GroupToRows the other way round.
+template <class Vec>
+NF_BACKWARD void RowsToGroup(const double* const* rowPtrs, int n, int rows, double* group, std::size_t stride) {
+  constexpr int L = Vec::kLanes;
+  const int wide = n - n % L;
+  const int tall = rows - rows % L;
+  for (int f = 0; f < wide; f += L) {
+    for (int r = 0; r < tall; r += L) {
+      typename Vec::Reg square[L];
+      for (int j = 0; j < L; ++j) square[j] = Vec::Load(rowPtrs[r + j] + f);
+      Vec::Transpose(square);
+      for (int i = 0; i < L; ++i) Vec::Store(group + static_cast<std::size_t>(f + i) * stride + r, square[i]);
+    }
+  }
+  for (int f = 0; f < n; ++f) {
+    for (int r = f < wide ? tall : 0; r < rows; ++r) group[static_cast<std::size_t>(f) * stride + r] = rowPtrs[r][f];
   }
 }

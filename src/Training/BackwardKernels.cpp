@@ -302,7 +302,7 @@ void PropagateError(const TBlockView& block, const double* deltaTo, double* errF
   PropagateError(NetInputKernels::Best(), block, deltaTo, errFrom);
 }
 
-void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
+void GroupToRows(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
   NF_ASSERT(NetInputKernels::Supported(isa));
   NF_ASSERT(rows<=stride);
   NF_ASSERT(n<=pitch);
@@ -310,10 +310,10 @@ void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, d
 #if defined(__SSE2__)
     case Isa::kAvx512:
     case Isa::kAvx2:
-      TransposeGroupAvx2(group, n, rows, stride, rowMajor, pitch);
+      GroupToRowsAvx2(group, n, rows, stride, rowMajor, pitch);
       return;
     case Isa::kSse2:
-      sse2::TransposeGroup<sse2::Vec>(group, n, rows, static_cast<std::size_t>(stride), rowMajor,
+      sse2::GroupToRows<sse2::Vec>(group, n, rows, static_cast<std::size_t>(stride), rowMajor,
                                       static_cast<std::size_t>(pitch));
       return;
 #endif
@@ -327,8 +327,35 @@ void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, d
   }
 }
 
-void TransposeGroup(const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
-  TransposeGroup(NetInputKernels::Best(), group, n, rows, stride, rowMajor, pitch);
+void RowsToGroup(Isa isa, const double* const* rowPtrs, int n, int rows, double* group, int stride) {
+  NF_ASSERT(NetInputKernels::Supported(isa));
+  NF_ASSERT(rows<=stride);
+  switch (isa) {
+#if defined(__SSE2__)
+    case Isa::kAvx512:
+    case Isa::kAvx2:
+      RowsToGroupAvx2(rowPtrs, n, rows, group, stride);
+      return;
+    case Isa::kSse2:
+      sse2::RowsToGroup<sse2::Vec>(rowPtrs, n, rows, group, static_cast<std::size_t>(stride));
+      return;
+#endif
+    default:
+      for (int f = 0; f < n; ++f) {
+        for (int r = 0; r < rows; ++r) {
+          group[static_cast<std::size_t>(f) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(r)] =
+              rowPtrs[r][f];
+        }
+      }
+  }
+}
+
+void RowsToGroup(const double* const* rowPtrs, int n, int rows, double* group, int stride) {
+  RowsToGroup(NetInputKernels::Best(), rowPtrs, n, rows, group, stride);
+}
+
+void GroupToRows(const double* group, int n, int rows, int stride, double* rowMajor, int pitch) {
+  GroupToRows(NetInputKernels::Best(), group, n, rows, stride, rowMajor, pitch);
 }
 
 void AccumulateGradient(const TBlockView& block, const double* deltaTo, const double* yFrom, double* grad) {

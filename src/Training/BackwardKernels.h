@@ -70,8 +70,13 @@ void PropagateErrorGroup(Isa isa, const TBlockView& block, const double* deltaTo
 // The group's values of |n| neurons for |rows| rows, neuron-major
 // (group[f * stride + r]), row by row: rowMajor[r * pitch + f]. The source
 // rows AccumulateGradientGroup reads, from a layer's group outputs.
-void TransposeGroup(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
-void TransposeGroup(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+void GroupToRows(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+void GroupToRows(Isa isa, const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+
+// The other way round: group[f * stride + r] = rowPtrs[r][f] for |n|
+// neurons and |rows| rows (a group's inputs).
+void RowsToGroup(const double* const* rowPtrs, int n, int rows, double* group, int stride);
+void RowsToGroup(Isa isa, const double* const* rowPtrs, int n, int rows, double* group, int stride);
 void AccumulateGradientGroup(Isa isa, const TBlockView& block, const double* deltaTo, const double* const* yRows,
                              int rows, int stride, double* grad);
 
@@ -93,7 +98,8 @@ int AccumulateGradientGroupAvx2(const TBlockView& block, const double* deltaTo, 
 // The group gradient of the sources [first, nFrom) the loops above leave,
 // with the targets in the lanes; covers the targets [0, returned value) of
 // those sources.
-void TransposeGroupAvx2(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+void GroupToRowsAvx2(const double* group, int n, int rows, int stride, double* rowMajor, int pitch);
+void RowsToGroupAvx2(const double* const* rowPtrs, int n, int rows, double* group, int stride);
 int AccumulateGradientSourcesLeftAvx2(const TBlockView& block, const double* deltaTo, const double* const* yRows,
                                       int rows, int stride, double* grad, int first);
 

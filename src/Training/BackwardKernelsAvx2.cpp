@@ -97,10 +97,15 @@ __attribute__((target("avx2"))) int AccumulateGradientSourcesLeftAvx2(const TBlo
   return avx2::GradientSourcesLeftOver<avx2::Vec>(block, deltaTo, yRows, rows, stride, grad, first);
 }
 
-__attribute__((target("avx2"))) void TransposeGroupAvx2(const double* group, int n, int rows, int stride,
+__attribute__((target("avx2"))) void GroupToRowsAvx2(const double* group, int n, int rows, int stride,
                                                         double* rowMajor, int pitch) {
-  avx2::TransposeGroup<avx2::Vec>(group, n, rows, static_cast<std::size_t>(stride), rowMajor,
+  avx2::GroupToRows<avx2::Vec>(group, n, rows, static_cast<std::size_t>(stride), rowMajor,
                                   static_cast<std::size_t>(pitch));
+}
+
+__attribute__((target("avx2"))) void RowsToGroupAvx2(const double* const* rowPtrs, int n, int rows, double* group,
+                                                     int stride) {
+  avx2::RowsToGroup<avx2::Vec>(rowPtrs, n, rows, group, static_cast<std::size_t>(stride));
 }
 
 }  // namespace BackwardKernels

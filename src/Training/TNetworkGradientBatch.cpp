@@ -97,15 +97,7 @@ void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
     TBasicLayer* layer = net.layers[k];
     std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
     if (k == net.inLayer) {
-      // Eight inputs (a cache line of each row) at a time for every row, so
-      // that the lines of the group written meanwhile stay in the cache.
-      constexpr int kBlock = 8;
-      for (int i0 = 0; i0 < layer->numNeurons; i0 += kBlock) {
-        const int i1 = i0 + kBlock < layer->numNeurons ? i0 + kBlock : layer->numNeurons;
-        for (int r = 0; r < rows; ++r) {
-          for (int i = i0; i < i1; ++i) Column(out, i)[r] = inputs[r][i];
-        }
-      }
+      BackwardKernels::RowsToGroup(inputs, layer->numNeurons, rows, out.data(), kGroupRows);
       groupInputs_ = inputs;
       continue;
     }
@@ -139,7 +131,7 @@ const double* const* TNetworkGradient::SourceRows(int k, int rows) {
   // Grown, never shrunk: the blocks of a group take turns.
   const std::size_t size = pitch * static_cast<std::size_t>(rows);
   if (sourceRows_.size() < size) sourceRows_.resize(size);
-  BackwardKernels::TransposeGroup(groupOut_[static_cast<std::size_t>(k)].data(), static_cast<int>(n), rows,
+  BackwardKernels::GroupToRows(groupOut_[static_cast<std::size_t>(k)].data(), static_cast<int>(n), rows,
                                   kGroupRows, sourceRows_.data(), static_cast<int>(pitch));
   for (int r = 0; r < rows; ++r) sourceRowPointers_[static_cast<std::size_t>(r)] = sourceRows_.data() + r * pitch;
   return sourceRowPointers_.data();

@@ -320,7 +320,7 @@ TEST(BackwardKernels, AdamEqualsTheFormulaCellByCell) {
 // The group's values row by row for every count of neurons and rows on both
 // sides of the squares of two and four (transposed in registers), the
 // cells between the rows (pitch beyond the neurons) left alone.
-TEST(BackwardKernels, TransposeGroupGivesEveryRowItsValues) {
+TEST(BackwardKernels, GroupToRowsGivesEveryRowItsValues) {
   for (int n : {0, 1, 2, 3, 4, 5, 8, 11}) {
     for (int rows : {0, 1, 2, 3, 4, 5, 7, 9}) {
       const int stride = rows + 3;
@@ -333,7 +333,30 @@ TEST(BackwardKernels, TransposeGroupGivesEveryRowItsValues) {
       }
       for (const NetInputKernels::Isa isa : Implementations()) {
         std::vector<double> actual(expected.size(), -1.0);
-        BackwardKernels::TransposeGroup(isa, group.data(), n, rows, stride, actual.data(), pitch);
+        BackwardKernels::GroupToRows(isa, group.data(), n, rows, stride, actual.data(), pitch);
+        EXPECT_EQ(expected, actual) << Name(isa) << " n " << n << " rows " << rows;
+      }
+    }
+  }
+}
+
+// And back: rows given by pointers into the group's layout, the cells past
+// the rows (stride beyond them) left alone.
+TEST(BackwardKernels, RowsToGroupGivesEveryNeuronItsValues) {
+  for (int n : {0, 1, 2, 3, 4, 5, 8, 11}) {
+    for (int rows : {0, 1, 2, 3, 4, 5, 7, 9}) {
+      const int stride = rows + 3;
+      std::vector<double> values(static_cast<std::size_t>(rows * (n + 1)));
+      for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i) + 0.25;
+      std::vector<const double*> rowPtrs;
+      for (int r = 0; r < rows; ++r) rowPtrs.push_back(values.data() + static_cast<std::size_t>(r * (n + 1)));
+      std::vector<double> expected(static_cast<std::size_t>(n * stride), -1.0);
+      for (int f = 0; f < n; ++f) {
+        for (int r = 0; r < rows; ++r) expected[static_cast<std::size_t>(f * stride + r)] = rowPtrs[static_cast<std::size_t>(r)][f];
+      }
+      for (const NetInputKernels::Isa isa : Implementations()) {
+        std::vector<double> actual(expected.size(), -1.0);
+        BackwardKernels::RowsToGroup(isa, rowPtrs.data(), n, rows, actual.data(), stride);
         EXPECT_EQ(expected, actual) << Name(isa) << " n " << n << " rows " << rows;
       }
     }
