@@ -26,6 +26,14 @@ double* Column(std::vector<double>& group, int neuron) {
   return group.data() + static_cast<std::size_t>(neuron) * kGroupRows;
 }
 
+// Whether |fn| gives every neuron the same output for the same net input
+// (it reads nothing else of the neuron: no gain, not a caller's function),
+// so that a layer sharing it can be activated as one array.
+bool ActsAlike(ActFunction fn) {
+  return fn == BiasFunction || fn == LinearFunction || fn == SaturatedLinearFunction || fn == SigmoidFunction ||
+         fn == TanhFunction;
+}
+
 }  // namespace
 
 // Whether every computed layer activates its neurons as the group pass does
@@ -108,6 +116,12 @@ void TNetworkGradient::ForwardGroup(const double* const* inputs, int rows) {
                                         netInput.data());
     }
     out = netInput;
+    if (ActsAlike(layer->commonFn) && layer->numNeurons > 0) {
+      // All rows of the group at once, the unused ones too (their net
+      // inputs are the zeros set above): one call instead of one a neuron.
+      ActivateValues(layer->commonFn, layer->GetNeuron(0), out.data(), layer->numNeurons * kGroupRows);
+      continue;
+    }
     for (int i = 0; i < layer->numNeurons; ++i) {
       TBasicNeuron* neuron = layer->GetNeuron(i);
       const ActFunction fn = layer->commonFn != nullptr ? layer->commonFn : neuron->actFn;
