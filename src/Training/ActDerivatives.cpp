@@ -69,6 +69,12 @@ void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* 
   }
 }
 
+bool SlopeIgnoresNeuron(const TDerivativeTable::Entry& entry) {
+  const ActDerivative byNet = entry.byNet;
+  return byNet == ConstantSlope || byNet == LinearSlope || byNet == SaturatedLinearSlope || byNet == SigmoidSlope ||
+         byNet == TanhSlope;
+}
+
 const TDerivativeTable::Entry* TDerivativeTable::Find(ActFunction fn) const {
   for (const Entry& entry : entries_) {
     if (entry.fn == fn) return &entry;

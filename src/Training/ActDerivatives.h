@@ -61,4 +61,9 @@ class TDerivativeTable {
 void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
                       const double* net, const double* y, int n, double* d);
 
+// Whether entry.byNet reads nothing of the neuron (a built-in derivative
+// without a gain): then one MultiplyBySlopes call may take the values of
+// many neurons that share the entry.
+bool SlopeIgnoresNeuron(const TDerivativeTable::Entry& entry);
+
 #endif  // NETFORGE_TRAINING_ACTDERIVATIVES_H

@@ -187,6 +187,8 @@ class TNetworkGradient {
   void ForwardGroup(const double* const* inputs, int rows);
   void BackwardGroup(const double* const* targets, int rows, double* gradient);
   bool ReceivesErrors(int k) const;
+  const TDerivativeTable::Entry* SharedSlope(int k) const;
+  void SlopesByNeuron(int k, int rows, bool crossEntropyOutput, double* gradient);
   const double* const* SourceRows(int k, int rows);
 
   TBasicNetwork& network_;

@@ -158,31 +158,27 @@ bool TNetworkGradient::ReceivesErrors(int k) const {
   return k != network_.inLayer && (!incoming_[static_cast<std::size_t>(k)].empty() || !layout_.gains.empty());
 }
 
-void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, double* gradient) {
-  TBasicNetwork& net = network_;
-  // The errors the blocks pass back start from zero; the output layer's
-  // are set below, and a layer no block passes errors to keeps its zeros.
-  for (int k = 0; k < lastLayer_; ++k) {
-    if (ReceivesErrors(k)) {
-      for (double& value : groupError_[static_cast<std::size_t>(k)]) value = 0.0;
-    }
+// The slope entry every neuron of layer |k| shares, where it reads nothing
+// of the neuron and no neuron's gain is trained; else null.
+const TDerivativeTable::Entry* TNetworkGradient::SharedSlope(int k) const {
+  const auto& slopes = slopes_[static_cast<std::size_t>(k)];
+  const auto& gains = gainIndex_[static_cast<std::size_t>(k)];
+  if (slopes.empty() || !SlopeIgnoresNeuron(*slopes[0])) return nullptr;
+  for (std::size_t s = 0; s < slopes.size(); ++s) {
+    if (slopes[s] != slopes[0] || gains[s] >= 0) return nullptr;
   }
-  {
-    std::vector<double>& err = groupError_[static_cast<std::size_t>(lastLayer_)];
-    std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
-    for (int i = 0; i < numOutputs_; ++i) {
-      for (int r = 0; r < rows; ++r) Column(err, i)[r] = Column(y, i)[r] - targets[r][i];
-    }
-  }
-  for (int k = lastLayer_; k >= 0; --k) {
-    if (k == net.inLayer) continue;
-    const auto& gains = gainIndex_[static_cast<std::size_t>(k)];
-    TBasicLayer* layer = net.layers[k];
-    std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
-    std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
-    std::vector<double>& err = groupError_[static_cast<std::size_t>(k)];
-    std::vector<double>& delta = groupDelta_[static_cast<std::size_t>(k)];
-    const bool crossEntropyOutput = k == lastLayer_ && error_ == TTrainingError::CrossEntropy;
+  return slopes[0];
+}
+
+// The deltas of layer |k|'s neurons one by one, and the gradients of their
+// trained gains.
+void TNetworkGradient::SlopesByNeuron(int k, int rows, bool crossEntropyOutput, double* gradient) {
+  const auto& gains = gainIndex_[static_cast<std::size_t>(k)];
+  TBasicLayer* layer = network_.layers[k];
+  std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
+  std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
+  std::vector<double>& err = groupError_[static_cast<std::size_t>(k)];
+  std::vector<double>& delta = groupDelta_[static_cast<std::size_t>(k)];
     for (int i = 0; i < layer->numNeurons; ++i) {
       const std::size_t s = static_cast<std::size_t>(i);
       TBasicNeuron* neuron = layer->GetNeuron(i);
@@ -203,6 +199,40 @@ void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, dou
       if (gains[s] >= 0) {
         for (int r = 0; r < rows; ++r) gradient[gains[s]] += e[r] * slope->byGain(neuron, n[r], y[r]);
       }
+    }
+}
+
+void TNetworkGradient::BackwardGroup(const double* const* targets, int rows, double* gradient) {
+  TBasicNetwork& net = network_;
+  // The errors the blocks pass back start from zero; the output layer's
+  // are set below, and a layer no block passes errors to keeps its zeros.
+  for (int k = 0; k < lastLayer_; ++k) {
+    if (ReceivesErrors(k)) {
+      for (double& value : groupError_[static_cast<std::size_t>(k)]) value = 0.0;
+    }
+  }
+  {
+    std::vector<double>& err = groupError_[static_cast<std::size_t>(lastLayer_)];
+    std::vector<double>& y = groupOut_[static_cast<std::size_t>(lastLayer_)];
+    for (int i = 0; i < numOutputs_; ++i) {
+      for (int r = 0; r < rows; ++r) Column(err, i)[r] = Column(y, i)[r] - targets[r][i];
+    }
+  }
+  for (int k = lastLayer_; k >= 0; --k) {
+    if (k == net.inLayer) continue;
+    TBasicLayer* layer = net.layers[k];
+    std::vector<double>& netInput = groupNet_[static_cast<std::size_t>(k)];
+    std::vector<double>& out = groupOut_[static_cast<std::size_t>(k)];
+    std::vector<double>& err = groupError_[static_cast<std::size_t>(k)];
+    std::vector<double>& delta = groupDelta_[static_cast<std::size_t>(k)];
+    const bool crossEntropyOutput = k == lastLayer_ && error_ == TTrainingError::CrossEntropy;
+    if (const TDerivativeTable::Entry* slope = SharedSlope(k); slope != nullptr && !crossEntropyOutput) {
+      // All rows of the group at once, the unused ones too (their values
+      // are never read): one call instead of one a neuron.
+      MultiplyBySlopes(*slope, layer->GetNeuron(0), err.data(), netInput.data(), out.data(),
+                       layer->numNeurons * kGroupRows, delta.data());
+    } else {
+      SlopesByNeuron(k, rows, crossEntropyOutput, gradient);
     }
     for (const Incoming& in : incoming_[static_cast<std::size_t>(k)]) {
       const std::size_t from = static_cast<std::size_t>(in.fromLayer);
