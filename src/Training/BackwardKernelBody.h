@@ -357,17 +357,22 @@ NF_BACKWARD void GradientColumns(const TBlockView& block, const double* deltaTo,
   for (; t < t1; ++t) GradientTile<Vec, 1, K, Masked>(block, deltaTo, stride, yRows, rows, t, f, grad);
 }
 
-// The last |registers| (< KMax) registers of sources, in one tile too.
-template <class Vec, int T, int KMax, bool Masked, int K = KMax - 1>
+// The last |registers| (< KMax) registers of sources, in one tile too. In
+// the sweep over all targets (|Wide|), its tiles take more targets where
+// they take fewer registers, so that about eight sums stay in flight: a
+// layer of 21 inputs has one register left, whose tiles of two targets
+// waited on their two chains of additions.
+template <class Vec, int T, int KMax, bool Masked, bool Wide, int K = KMax - 1>
 NF_BACKWARD void GradientRestColumns(const TBlockView& block, const double* deltaTo, std::size_t stride,
                                      const double* const* yRows, int rows, int t0, int t1, int f, int registers,
                                      double* grad) {
   if constexpr (K > 0) {
+    constexpr int kTargets = Wide && 8 / K > T ? 8 / K : T;
     if (registers == K) {
-      GradientColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
+      GradientColumns<Vec, kTargets, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
     } else {
-      GradientRestColumns<Vec, T, KMax, Masked, K - 1>(block, deltaTo, stride, yRows, rows, t0, t1, f, registers,
-                                                        grad);
+      GradientRestColumns<Vec, T, KMax, Masked, Wide, K - 1>(block, deltaTo, stride, yRows, rows, t0, t1, f,
+                                                              registers, grad);
     }
   }
 }
@@ -376,15 +381,15 @@ NF_BACKWARD void GradientRestColumns(const TBlockView& block, const double* delt
 // of T targets times K registers of cells: the stretches of K registers of
 // sources are the outer loop, so that the group's outputs of a stretch stay
 // in the first-level cache while the targets pass.
-template <class Vec, int T, int K, bool Masked>
+template <class Vec, int T, int K, bool Masked, bool Wide>
 NF_BACKWARD void GradientTargets(const TBlockView& block, const double* deltaTo, std::size_t stride,
                                  const double* const* yRows, int rows, int t0, int t1, int end, double* grad) {
   int f = 0;
   for (; f + K * Vec::kLanes <= end; f += K * Vec::kLanes) {
     GradientColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, grad);
   }
-  GradientRestColumns<Vec, T, K, Masked>(block, deltaTo, stride, yRows, rows, t0, t1, f, (end - f) / Vec::kLanes,
-                                         grad);
+  GradientRestColumns<Vec, T, K, Masked, Wide>(block, deltaTo, stride, yRows, rows, t0, t1, f,
+                                               (end - f) / Vec::kLanes, grad);
 }
 
 // Blocks of more gradient cells than this (256 KiB, a quarter of a common
@@ -413,13 +418,13 @@ NF_BACKWARD int GradientGroupRows(const TBlockView& block, const double* deltaTo
   const std::size_t step = static_cast<std::size_t>(stride);
   const int end = block.nFrom - block.nFrom % Vec::kLanes;
   if (static_cast<std::size_t>(block.nFrom) * static_cast<std::size_t>(block.nTo) <= kStreamedGradientCells) {
-    GradientTargets<Vec, 2, 4, Masked>(block, deltaTo, step, yRows, rows, 0, block.nTo, end, grad);
+    GradientTargets<Vec, 2, 4, Masked, true>(block, deltaTo, step, yRows, rows, 0, block.nTo, end, grad);
     return end;
   }
   constexpr int kTargets = 4;
   for (int t = 0; t < block.nTo; t += kTargets) {
     const int t1 = t + kTargets < block.nTo ? t + kTargets : block.nTo;
-    GradientTargets<Vec, kTargets, 2, Masked>(block, deltaTo, step, yRows, rows, t, t1, end, grad);
+    GradientTargets<Vec, kTargets, 2, Masked, false>(block, deltaTo, step, yRows, rows, t, t1, end, grad);
   }
   return end;
 }
