@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "NeuralNets/ActFunctions.h"
+#include "NeuralNets/NetInputKernels.h"
 
 // The slope of a neuron's output with respect to its net input (or to its
 // gain), given the neuron (for its gain), its net input and its output.
@@ -60,6 +61,11 @@ class TDerivativeTable {
 // For the group passes of training, one neuron's values for many patterns.
 void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
                       const double* net, const double* y, int n, double* d);
+// The same with the loops compiled for a given vector unit, which must be
+// Supported (kAvx512 runs the AVX2 copy; kPlain and kSse2 the baseline's);
+// for the tests.
+void MultiplyBySlopes(NetInputKernels::Isa isa, const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron,
+                      const double* e, const double* net, const double* y, int n, double* d);
 
 // Whether entry.byNet reads nothing of the neuron (a built-in derivative
 // without a gain): then one MultiplyBySlopes call may take the values of

@@ -1,9 +1,11 @@
 // MultiplyBySlopes, the group form of a derivative, against the per-value
 // calls it stands for: the same bits for every built-in derivative and for
 // one a user registers, over runs of values of every length the vector loops
-// split (whole registers and the values left over), special values included.
+// split (whole registers and the values left over), special values included,
+// with the loops of every vector unit the processor has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "../NeuralNets/KernelTestSupport.h"
@@ -36,6 +38,11 @@ TEST(ActDerivatives, MultiplyBySlopesEqualsTheCallsBitForBit) {
       for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = e[i] * entry->byNet(&neuron, net[i], y[i]);
       MultiplyBySlopes(*entry, &neuron, e.data(), net.data(), y.data(), n, actual.data());
       ExpectSameBits(expected, actual, "slopes");
+      for (const NetInputKernels::Isa isa : Implementations()) {
+        std::fill(actual.begin(), actual.end(), 3.0);
+        MultiplyBySlopes(isa, *entry, &neuron, e.data(), net.data(), y.data(), n, actual.data());
+        ExpectSameBits(expected, actual, Name(isa));
+      }
     }
   }
 }
