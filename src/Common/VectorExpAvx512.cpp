@@ -1,5 +1,5 @@
 // The vector Exp for processors with AVX-512, chosen at run time: eight
-// values to a register, the table entries fetched with gathers.
+// values to a register, the table entries picked from registers by permutes.
 //
 // Compiled as VectorExpAvx2.cpp is: a target attribute on each function,
 // none for the file.
@@ -29,6 +29,22 @@ namespace avx512_exp {
 // GCC 12's plain shifts and gathers leave their unused source undefined and
 // then warn about it; their masked forms with every lane set do the same work.
 constexpr __mmask8 kAll = 0xFF;
+
+// The table's high and low parts apart, each aligned for whole-register loads.
+struct TableHalves {
+  alignas(64) std::array<double, ExpParts::kTableSize> hi;
+  alignas(64) std::array<double, ExpParts::kTableSize> lo;
+};
+
+constexpr TableHalves MakeTableHalves() {
+  TableHalves halves{};
+  for (std::size_t j = 0; j < ExpParts::kExp2Table.size(); ++j) {
+    halves.hi[j] = ExpParts::kExp2Table[j].hi;
+    halves.lo[j] = ExpParts::kExp2Table[j].lo;
+  }
+  return halves;
+}
+constexpr TableHalves kTableHalves = MakeTableHalves();
 // AVX-512F has no logical operations on doubles, only on integers.
 constexpr long long kSignBit = static_cast<long long>(0x8000000000000000ULL);
 
@@ -42,11 +58,24 @@ struct Vec : Simd::Avx512 {
     return _mm512_castsi512_pd(
         _mm512_maskz_slli_epi64(kAll, _mm512_maskz_srli_epi64(kAll, biased, ExpParts::kTableBits), 52));
   }
+  // The 64 entries of each half of the table lie in eight registers; a
+  // permute picks from two of them by the index's low four bits, and the
+  // next two bits choose among the four picks. On the processors measured
+  // (Zen 4) this is faster than gathering from memory.
+  NF_AVX512 static Reg Pick(const double* half, __m512i j, __mmask8 bit4, __mmask8 bit5) {
+    Reg quarter[4];
+    for (int q = 0; q < 4; ++q) {
+      quarter[q] = _mm512_permutex2var_pd(_mm512_load_pd(half + 16 * q), j, _mm512_load_pd(half + 16 * q + 8));
+    }
+    return _mm512_mask_blend_pd(bit5, _mm512_mask_blend_pd(bit4, quarter[0], quarter[1]),
+                                _mm512_mask_blend_pd(bit4, quarter[2], quarter[3]));
+  }
   NF_AVX512 static void Power(Reg t, Reg& hi, Reg& lo) {
-    const __m512i j = _mm512_and_si512(_mm512_castpd_si512(t), _mm512_set1_epi64(ExpParts::kTableSize - 1));
-    const __m512i index = _mm512_maskz_slli_epi64(kAll, j, 1);
-    hi = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles, 8);
-    lo = _mm512_mask_i64gather_pd(_mm512_setzero_pd(), kAll, index, ExpParts::kExp2TableDoubles + 1, 8);
+    const __m512i j = _mm512_castpd_si512(t);
+    const __mmask8 bit4 = _mm512_test_epi64_mask(j, _mm512_set1_epi64(16));
+    const __mmask8 bit5 = _mm512_test_epi64_mask(j, _mm512_set1_epi64(32));
+    hi = Pick(kTableHalves.hi.data(), j, bit4, bit5);
+    lo = Pick(kTableHalves.lo.data(), j, bit4, bit5);
   }
   NF_AVX512 static Reg Abs(Reg a) {
     return _mm512_castsi512_pd(_mm512_and_si512(_mm512_castpd_si512(a), _mm512_set1_epi64(~kSignBit)));
