@@ -1,7 +1,7 @@
 #include "Training/ActDerivatives.h"
+#include "Training/SlopeArrays.h"
 
 #include "Common/Assert.h"
-#include "NeuralNets/NetInputKernels.h"
 #include "NeuralNets/TBasicNeuron.h"
 
 namespace {
@@ -91,11 +91,11 @@ __attribute__((target("avx2"))) void SlopeLoopsAvx2(const TDerivativeTable::Entr
 
 }  // namespace
 
-void MultiplyBySlopes(NetInputKernels::Isa isa, const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron,
+void MultiplyBySlopes(Netforge::SimdIsa isa, const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron,
                       const double* e, const double* net, const double* y, int n, double* d) {
-  NF_ASSERT(NetInputKernels::Supported(isa));
+  NF_ASSERT(Netforge::SimdSupported(isa));
 #if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-  if (isa == NetInputKernels::Isa::kAvx2 || isa == NetInputKernels::Isa::kAvx512) {
+  if (isa == Netforge::SimdIsa::kAvx2 || isa == Netforge::SimdIsa::kAvx512) {
     SlopeLoopsAvx2(entry, neuron, e, net, y, n, d);
     return;
   }
@@ -105,7 +105,7 @@ void MultiplyBySlopes(NetInputKernels::Isa isa, const TDerivativeTable::Entry& e
 
 void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
                       const double* net, const double* y, int n, double* d) {
-  MultiplyBySlopes(NetInputKernels::Best(), entry, neuron, e, net, y, n, d);
+  MultiplyBySlopes(Netforge::BestSimdIsa(), entry, neuron, e, net, y, n, d);
 }
 
 bool SlopeIgnoresNeuron(const TDerivativeTable::Entry& entry) {

@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "NeuralNets/ActFunctions.h"
-#include "NeuralNets/NetInputKernels.h"
 
 // The slope of a neuron's output with respect to its net input (or to its
 // gain), given the neuron (for its gain), its net input and its output.
@@ -54,22 +53,5 @@ class TDerivativeTable {
  private:
   std::vector<Entry> entries_;
 };
-
-// d[i] = e[i] * entry.byNet(neuron, net[i], y[i]) for i in [0, n), with the
-// bits of those calls: the built-in derivatives run as plain loops over the
-// values (which the compiler vectorises), any other derivative as the call.
-// For the group passes of training, one neuron's values for many patterns.
-void MultiplyBySlopes(const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron, const double* e,
-                      const double* net, const double* y, int n, double* d);
-// The same with the loops compiled for a given vector unit, which must be
-// Supported (kAvx512 runs the AVX2 copy; kPlain and kSse2 the baseline's);
-// for the tests.
-void MultiplyBySlopes(NetInputKernels::Isa isa, const TDerivativeTable::Entry& entry, const TBasicNeuron* neuron,
-                      const double* e, const double* net, const double* y, int n, double* d);
-
-// Whether entry.byNet reads nothing of the neuron (a built-in derivative
-// without a gain): then one MultiplyBySlopes call may take the values of
-// many neurons that share the entry.
-bool SlopeIgnoresNeuron(const TDerivativeTable::Entry& entry);
 
 #endif  // NETFORGE_TRAINING_ACTDERIVATIVES_H

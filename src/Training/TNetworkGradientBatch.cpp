@@ -14,6 +14,7 @@
 
 #include "NeuralNets/TBasicNetwork.h"
 #include "Training/BackwardKernels.h"
+#include "Training/SlopeArrays.h"
 #include "Training/TNetworkGradient.h"
 
 namespace {

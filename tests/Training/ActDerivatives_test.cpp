@@ -11,6 +11,7 @@
 #include "../NeuralNets/KernelTestSupport.h"
 #include "NeuralNets/TBasicNeuron.h"
 #include "Training/ActDerivatives.h"
+#include "Training/SlopeArrays.h"
 
 using namespace kerneltest;
 
